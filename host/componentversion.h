@@ -1,0 +1,18 @@
+// The about record a component registers. Every operation: main thread.
+#pragma once
+
+#include "host/service.h"
+#include "host/string_receiver.h"
+
+class componentversion : public service_base {
+public:
+    static constexpr GUID class_guid = parseGuid("{10BB3EBD-DDF7-4975-A3CC-23084829453E}");
+
+    virtual void fileName(string_receiver& out) noexcept = 0;
+    virtual void componentName(string_receiver& out) noexcept = 0;
+    virtual void version(string_receiver& out) noexcept = 0;
+    virtual void aboutText(string_receiver& out) noexcept = 0;
+
+protected:
+    ~componentversion() = default;
+};
