@@ -1,0 +1,45 @@
+#include "component/about.h"
+
+#include "component/host_access.h"
+
+namespace chartloom {
+
+// __DATE__ pads the day with a space, as the stamp wants.
+const char* buildStamp() { return __DATE__ " - " __TIME__; }
+
+const char* aboutText() {
+    return "Downloads charts from last.fm and creates a playlist according to them\n"
+           "Written by the Chartloom developers\n" __DATE__ " - " __TIME__;
+}
+
+bool componentversion_impl_simple::service_query(service_base*& out, const GUID& guid) noexcept {
+    if (guid == componentversion::class_guid) {
+        out = this;
+        return true;
+    }
+    out = nullptr;
+    return false;
+}
+
+void componentversion_impl_simple::fileName(string_receiver& out) noexcept {
+    try {
+        std::string name = libraryFileName();
+        out.set(name.c_str(), name.size());
+    } catch (...) {
+        out.set("", 0);
+    }
+}
+
+void componentversion_impl_simple::componentName(string_receiver& out) noexcept {
+    out.set(component_name, none);
+}
+
+void componentversion_impl_simple::version(string_receiver& out) noexcept {
+    out.set(component_version, none);
+}
+
+void componentversion_impl_simple::aboutText(string_receiver& out) noexcept {
+    out.set(chartloom::aboutText(), none);
+}
+
+}  // namespace chartloom

@@ -1,0 +1,110 @@
+// The reference host: loads plug-ins through their export, registers their services beside
+// its own, and offers everything a plug-in may ask for. Tests drive it in-process; the
+// `chartloom` program puts a command line on top.
+//
+//   player::Host host;
+//   host.addTrack("Blur/Song 2.flac", {{{"artist", {"Blur"}}, {"title", {"Song 2"}}}});
+//   host.loadPlugin("foo_chartloom.so");
+//   auto menu = host.contextMenu(host.libraryTracks(), player::Host::caller_other);
+//   host.runMenuItem("Artist Charts Playlist", host.libraryTracks(), player::Host::caller_other);
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/client.h"
+#include "host/contextmenu.h"
+#include "player/host_services.h"
+#include "player/main_thread.h"
+#include "player/playlists.h"
+#include "player/task_runner.h"
+#include "player/track.h"
+#include "player/track_database.h"
+#include "player/violations.h"
+
+namespace player {
+
+// A plug-in that cannot be loaded: the message says which file and why.
+struct PluginError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct MenuEntry {
+    std::string name;
+    std::string description;
+    std::string path;
+    std::string text;  // the display text when shown
+    GUID guid{};
+    uint32_t state = 0;
+    bool shown = false;
+};
+
+class Host {
+public:
+    static constexpr GUID caller_playlist = contextmenu_item::caller_playlist;
+    static constexpr GUID caller_other = null_guid;
+
+    struct Options {
+        bool console = true;  // register the host's own console receiver
+    };
+    // The constructing thread is the host's main thread.
+    Host() : Host(Options{}) {}
+    explicit Host(Options options);
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Tracks. A library track is found by LibraryService; a stray one (a playlist entry whose
+    // file is not in the library) is not, and its record cannot be read.
+    Track& addTrack(std::string path, TrackFields fields);
+    Track& addStrayTrack(std::string path);
+    Track* findTrack(const std::string& path) const;
+    const std::vector<Track*>& libraryTracks() const { return library_.tracks(); }
+
+    // Loads, checks the interface version, hands over the library path, sets services
+    // initialised, and registers every service of the factory list. Raises PluginError.
+    void loadPlugin(const std::string& file);
+    size_t pluginCount() const { return plugins_.size(); }
+    foobar2000_client& client(size_t plugin) const;
+
+    // Registers a host-side service object (not owned) under a class.
+    void registerService(const GUID& serviceClass, service_base* service);
+    HostApi& api();
+
+    // The context menu of every registered command set for these tracks and this caller.
+    std::vector<MenuEntry> contextMenu(const std::vector<Track*>& tracks, const GUID& caller);
+    // Runs the item with this name as a click would; false when no shown item has the name.
+    bool runMenuItem(const std::string& name, const std::vector<Track*>& tracks,
+                     const GUID& caller);
+
+    PlaylistStore& playlists() { return playlists_; }
+    TaskRunnerImpl& taskRunner() { return runner_; }
+    HostConsole& console() { return console_; }
+    HostPopups& popups() { return popups_; }
+    const PlaybackState& playback() const { return playback_.state(); }
+    TrackDatabaseImpl& database() { return database_; }
+    Violations& violations() { return violations_; }
+
+private:
+    class Api;
+    struct Plugin;
+    struct Registration;
+
+    Violations violations_;
+    MainThread main_;
+    TrackDatabaseImpl database_;
+    std::vector<std::unique_ptr<Track>> tracks_;
+    HostLibrary library_;
+    PlaylistStore playlists_;
+    HostPlayback playback_;
+    HostConsole console_;
+    HostPopups popups_;
+    TaskRunnerImpl runner_;
+    std::unique_ptr<Api> api_;
+    std::vector<std::unique_ptr<Registration>> classes_;
+    std::vector<std::unique_ptr<Plugin>> plugins_;
+};
+
+}  // namespace player

@@ -1,0 +1,99 @@
+#include "player/host_services.h"
+
+#include <cstring>
+
+#include "player/playlists.h"
+#include "player/track.h"
+
+namespace player {
+namespace {
+
+template <class Service>
+bool answerQuery(Service* self, service_base*& out, const GUID& guid) {
+    out = guid == Service::class_guid ? self : nullptr;
+    return out != nullptr;
+}
+
+}  // namespace
+
+bool HostConsole::service_query(service_base*& out, const GUID& guid) noexcept {
+    return answerQuery<ConsoleReceiver>(this, out, guid);
+}
+
+void HostConsole::print(const char* text, size_t length) {
+    std::string line(text, length == none ? std::strlen(text) : length);
+    std::function<void(const std::string&)> echo;
+    {
+        std::lock_guard lock(mutex_);
+        lines_.push_back(line);
+        echo = echo_;
+    }
+    if (echo) echo(line);
+}
+
+std::vector<std::string> HostConsole::lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
+void HostConsole::clear() {
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+}
+
+void HostConsole::setEcho(std::function<void(const std::string&)> echo) {
+    std::lock_guard lock(mutex_);
+    echo_ = std::move(echo);
+}
+
+bool HostPopups::service_query(service_base*& out, const GUID& guid) noexcept {
+    return answerQuery<PopupService>(this, out, guid);
+}
+
+void HostPopups::show(const char* message, const char* title, uint32_t kind) {
+    PopupMessage m{title ? title : "", message ? message : "", kind};
+    std::function<void(const PopupMessage&)> echo;
+    {
+        std::lock_guard lock(mutex_);
+        messages_.push_back(m);
+        echo = echo_;
+    }
+    if (echo) echo(m);
+}
+
+std::vector<PopupMessage> HostPopups::messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+void HostPopups::clear() {
+    std::lock_guard lock(mutex_);
+    messages_.clear();
+}
+
+void HostPopups::setEcho(std::function<void(const PopupMessage&)> echo) {
+    std::lock_guard lock(mutex_);
+    echo_ = std::move(echo);
+}
+
+bool HostPlayback::service_query(service_base*& out, const GUID& guid) noexcept {
+    return answerQuery<PlaybackService>(this, out, guid);
+}
+
+void HostPlayback::startPlayback(uint32_t command, bool paused) {
+    main_.check("startPlayback");
+    ++state_.starts;
+    state_.command = command;
+    state_.paused = paused;
+    state_.playlist = playlists_.playing();
+}
+
+bool HostLibrary::service_query(service_base*& out, const GUID& guid) noexcept {
+    return answerQuery<LibraryService>(this, out, guid);
+}
+
+void HostLibrary::allItems(track_list_sink& out) {
+    for (Track* t : tracks_) out.append(t);
+}
+
+}  // namespace player

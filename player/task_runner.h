@@ -1,0 +1,64 @@
+// The modal task runner: onInit on the calling (main) thread, run on a worker thread with a
+// status line, progress and an abort signal, onDone back on the main thread, then return.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/services.h"
+#include "player/main_thread.h"
+
+namespace player {
+
+// What the task dialog showed during one run.
+struct TaskRecord {
+    std::string title;
+    uint32_t flags = 0;
+    std::vector<std::string> statusTexts;
+    std::vector<uint32_t> progress;
+    int refreshes = 0;
+    bool aborted = false;
+    // References the task still had after the runner let go of its own.
+    int referencesAfterRun = -1;
+};
+
+struct TaskEvent {
+    enum class Kind { opened, status, progress, refresh, closed } kind;
+    const TaskRecord& record;
+};
+
+class TaskRunnerImpl final : public TaskRunner {
+public:
+    TaskRunnerImpl(MainThread& main, Violations& v) : main_(main), violations_(v) {}
+
+    int service_add_ref() noexcept override { return 1; }
+    int service_release() noexcept override { return 1; }
+    bool service_query(service_base*& out, const GUID& guid) noexcept override;
+    bool runTask(threaded_process_callback* task, uint32_t flags, WindowHandle parent,
+                 const char* title) override;
+
+    // Any thread: raises the abort signal of the task that is running (if any).
+    void abort();
+    // Called for each dialog event; status, progress and refresh come on the worker thread.
+    // Set while no task runs.
+    void setObserver(std::function<void(const TaskEvent&)> observer);
+    // Main thread, while no task runs.
+    std::vector<TaskRecord> records() const;
+
+private:
+    class Status;
+    class Abort;
+
+    MainThread& main_;
+    Violations& violations_;
+    std::function<void(const TaskEvent&)> observer_;
+    mutable std::mutex mutex_;
+    std::vector<TaskRecord> records_;
+    std::atomic<bool> abortRequested_{false};
+    std::atomic<bool> running_{false};
+};
+
+}  // namespace player

@@ -1,0 +1,30 @@
+#include "player/track_database.h"
+
+#include "player/violations.h"
+
+namespace player {
+
+bool TrackDatabaseImpl::service_query(service_base*& out, const GUID& guid) noexcept {
+    out = guid == class_guid ? this : nullptr;
+    return out != nullptr;
+}
+
+void TrackDatabaseImpl::lock() {
+    mutex_.lock();
+    if (depth_++ == 0) owner_.store(std::this_thread::get_id());
+}
+
+void TrackDatabaseImpl::unlock() {
+    if (!heldByCurrentThread()) {
+        violations_.report("TrackDatabase unlocked by a thread that does not hold it");
+        return;
+    }
+    if (--depth_ == 0) owner_.store(std::thread::id{});
+    mutex_.unlock();
+}
+
+bool TrackDatabaseImpl::heldByCurrentThread() const {
+    return owner_.load() == std::this_thread::get_id();
+}
+
+}  // namespace player
