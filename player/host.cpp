@@ -94,6 +94,10 @@ Track& Host::addTrack(std::string path, TrackFields fields) {
 Track& Host::addStrayTrack(std::string path) {
     TrackFields fields;
     fields.unreadable = true;
+    return addStrayTrack(std::move(path), std::move(fields));
+}
+
+Track& Host::addStrayTrack(std::string path, TrackFields fields) {
     tracks_.push_back(
         std::make_unique<Track>(std::move(path), std::move(fields), database_, violations_));
     return *tracks_.back();

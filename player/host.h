@@ -60,6 +60,7 @@ public:
     // file is not in the library) is not, and its record cannot be read.
     Track& addTrack(std::string path, TrackFields fields);
     Track& addStrayTrack(std::string path);
+    Track& addStrayTrack(std::string path, TrackFields fields);
     Track* findTrack(const std::string& path) const;
     const std::vector<Track*>& libraryTracks() const { return library_.tracks(); }
 

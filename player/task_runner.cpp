@@ -89,6 +89,7 @@ bool TaskRunnerImpl::runTask(threaded_process_callback* task, uint32_t flags, Wi
         hold->run(status, abortSignal);
     });
     worker.join();
+    if (observer_) observer_(TaskEvent{TaskEvent::Kind::ranOut, *record});
     bool aborted = abortRequested_.load();
     {
         std::lock_guard lock(mutex_);

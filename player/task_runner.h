@@ -26,7 +26,8 @@ struct TaskRecord {
 };
 
 struct TaskEvent {
-    enum class Kind { opened, status, progress, refresh, closed } kind;
+    // `ranOut` comes on the main thread between the worker's end and onDone.
+    enum class Kind { opened, status, progress, refresh, ranOut, closed } kind;
     const TaskRecord& record;
 };
 

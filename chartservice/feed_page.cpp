@@ -1,0 +1,31 @@
+#include "chartservice/feed_page.h"
+
+#include "chartservice/download.h"
+#include "chartservice/feed_url.h"
+#include "chartservice/wide_text.h"
+#include "component/errors.h"
+
+namespace chartloom {
+
+XmlElement fetchFeed(const std::string& artist, const char* feedFileName,
+                     const char16_t* rootName, const AbortSignal* abort) {
+    std::string url = buildFeedUrl(artist.c_str(), feedFileName);
+    std::string page;
+    downloadPage(url.c_str(), page, abort);
+    if (abort && abort->isAborted()) throw exception_aborted();
+    if (page.size() < 10) {
+        throw ServiceError(
+            "Last.fm returned an empty page.\n"
+            "This is usually the result of a server overload. Try again later");
+    }
+    std::u16string wide = pageToWideText(page);
+    return XmlElement::parse(wide.c_str(), rootName);
+}
+
+const char16_t* singleText(const XmlElement& element, const char16_t* name) {
+    XmlElement child = element.findChild(name);
+    if (child.isEmpty() || child.textCount() != 1) return nullptr;
+    return child.textAt(0);
+}
+
+}  // namespace chartloom

@@ -1,0 +1,23 @@
+// What the two feed readers share: download, the empty-page check and parsing.
+#pragma once
+
+#include <string>
+
+#include "host/task.h"
+#include "xml/xml_element.h"
+
+namespace chartloom {
+
+// Downloads the feed of `artist` and parses it, looking for `rootName`. An unreadable page
+// gives an empty element; download errors, an abort and a page under 10 bytes raise.
+XmlElement fetchFeed(const std::string& artist, const char* feedFileName,
+                     const char16_t* rootName, const AbortSignal* abort);
+
+// The single text of `element`'s first child called `name`, or null when that child is
+// missing or does not hold exactly one text.
+const char16_t* singleText(const XmlElement& element, const char16_t* name);
+
+inline constexpr const char* InvalidFeedMessage =
+    "Data Feed is invalid. This is a Last.fm Server error.";
+
+}  // namespace chartloom

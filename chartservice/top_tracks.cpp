@@ -1,0 +1,32 @@
+#include "chartservice/charts.h"
+#include "chartservice/feed_page.h"
+#include "chartservice/feed_url.h"
+#include "chartservice/wide_text.h"
+#include "component/decimal.h"
+#include "component/errors.h"
+
+namespace chartloom {
+
+ChartEntryList fetchTopTracks(std::string artist, const AbortSignal* abort) {
+    ChartEntryList chart;
+    XmlElement root = fetchFeed(artist, TopTracksFeed, u"mostknowntracks", abort);
+    int64_t reference = -1;
+    int position = 0;
+    // A running position reads the tracks in one pass.
+    for (XmlElement track = root.findChild(u"track", &position); !track.isEmpty();
+         track = root.findChild(u"track", &position)) {
+        const char16_t* name = singleText(track, u"name");
+        const char16_t* reachText = singleText(track, u"reach");
+        if (!name || !reachText) throw ServiceError(InvalidFeedMessage);
+        std::string title = wideToUtf8(name);
+        int64_t reach = readDecimal32(wideToUtf8(reachText).c_str());
+        if (reference < 0) reference = reach;
+        // A first track of no reach leaves nothing to scale by: the chart keeps feed order.
+        int64_t scaled = reference == 0 ? 0 : reach * 10000 / reference;
+        chart.emplace(static_cast<int32_t>(scaled), std::move(title));
+    }
+    if (chart.size() < 2) throw ServiceError(artist + "'s chart listing is empty");
+    return chart;
+}
+
+}  // namespace chartloom
