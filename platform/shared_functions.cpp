@@ -56,6 +56,8 @@ size_t decode(const unsigned char* s, size_t limit, uint32_t& cp) {
     return need + 1;
 }
 
+uint32_t asciiLower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32u : c; }
+
 uint32_t fold(uint32_t cp) {
     if (cp >= invalid_base) return cp;
     return static_cast<uint32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(cp)));
@@ -71,6 +73,11 @@ int stricmp_utf8_ex(const char* a, size_t lengthA, const char* b, size_t lengthB
         bool endA = ia >= lengthA || pa[ia] == 0;
         bool endB = ib >= lengthB || pb[ib] == 0;
         if (endA || endB) return endA == endB ? 0 : (endA ? -1 : 1);
+        if (pa[ia] < 0x80 && pb[ib] < 0x80) {  // the common case, without a table lookup
+            uint32_t ca = asciiLower(pa[ia++]), cb = asciiLower(pb[ib++]);
+            if (ca != cb) return ca < cb ? -1 : 1;
+            continue;
+        }
         uint32_t ca, cb;
         ia += decode(pa + ia, lengthA - ia, ca);
         ib += decode(pb + ib, lengthB - ib, cb);

@@ -81,6 +81,7 @@ public:
                      const GUID& caller);
 
     PlaylistStore& playlists() { return playlists_; }
+    const PlaylistStore& playlists() const { return playlists_; }
     TaskRunnerImpl& taskRunner() { return runner_; }
     HostConsole& console() { return console_; }
     HostPopups& popups() { return popups_; }

@@ -11,24 +11,15 @@
 #include "component/errors.h"
 #include "component/output.h"
 #include "component/track_database_lock.h"
-#include "host/shared_functions.h"
 #include "tasks/library_lookup.h"
 #include "tasks/publish_playlist.h"
 #include "tasks/shuffle_random.h"
+#include "tasks/similar_selection.h"
 
 namespace chartloom {
 namespace {
 
-constexpr size_t MaxUsedArtists = 20;
 constexpr int ShuffleDraws = 70;
-
-struct CaseInsensitiveLess {
-    bool operator()(const std::string& a, const std::string& b) const {
-        return stricmp_utf8(a.c_str(), b.c_str()) < 0;
-    }
-};
-
-using ArtistTrackMap = std::map<std::string, metadb_handle_list, CaseInsensitiveLess>;
 
 struct ScoredEntry {
     const std::string* artist;
@@ -61,23 +52,10 @@ void ArtistSimilarPlaylistGenerator::work(TaskStatus& status, AbortSignal& abort
         SimilarArtistList similar = fetchSimilarArtists(artistName, &abort);
         if (abort.isAborted()) throw exception_aborted();
 
-        // Which artists have library tracks: at most 20, in list order.
-        std::vector<bool> used(similar.size(), false);
-        size_t usedCount = 0;
-        ArtistTrackMap artistTracks;
-        size_t position = 0;
-        for (auto it = similar.begin(); it != similar.end() && usedCount < MaxUsedArtists;
-             ++it, ++position) {
-            metadb_handle_list tracks = libraryTracks;
-            {
-                TrackDatabaseLock lock;
-                FilterByArtist(it->second.c_str(), tracks);
-            }
-            if (tracks.count() == 0) continue;
-            artistTracks.try_emplace(it->second, std::move(tracks));
-            used[position] = true;
-            ++usedCount;
-        }
+        UsedArtists selection = selectUsedArtists(similar, libraryTracks);
+        const std::vector<bool>& used = selection.used;
+        const size_t usedCount = selection.count;
+        const ArtistTrackMap& artistTracks = selection.tracks;
 
         // Chart data lives here while the scored entries point into it.
         std::vector<ChartEntryList> charts;
@@ -85,7 +63,7 @@ void ArtistSimilarPlaylistGenerator::work(TaskStatus& status, AbortSignal& abort
         if (chartsMode) {
             charts.reserve(usedCount);
             uint64_t v = 0;
-            position = 0;
+            size_t position = 0;
             for (const auto& [match, name] : similar) {
                 if (!used[position++]) continue;
                 ++v;

@@ -1,0 +1,35 @@
+// Which artists of a similar list have library tracks, and those tracks. Worker thread.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "chartservice/charts.h"
+#include "host/shared_functions.h"
+#include "host/track_list.h"
+
+namespace chartloom {
+
+struct CaseInsensitiveLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+        return stricmp_utf8(a.c_str(), b.c_str()) < 0;
+    }
+};
+
+// Names that differ only in case share one entry: the first inserted.
+using ArtistTrackMap = std::map<std::string, metadb_handle_list, CaseInsensitiveLess>;
+
+struct UsedArtists {
+    std::vector<bool> used;  // one mark per list position
+    size_t count = 0;
+    ArtistTrackMap tracks;
+};
+
+inline constexpr size_t MaxUsedArtists = 20;
+
+// Walks the list in order and marks each artist with library tracks until `MaxUsedArtists`
+// are marked. Takes the TrackDatabase lock around each artist's filtering.
+UsedArtists selectUsedArtists(const SimilarArtistList& similar, const track_list& library);
+
+}  // namespace chartloom
