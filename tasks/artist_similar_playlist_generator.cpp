@@ -5,14 +5,10 @@
 #include <ctime>
 #include <limits>
 #include <map>
-#include <utility>
 
 #include "chartservice/charts.h"
-#include "component/errors.h"
-#include "component/output.h"
 #include "component/track_database_lock.h"
 #include "tasks/library_lookup.h"
-#include "tasks/publish_playlist.h"
 #include "tasks/shuffle_random.h"
 #include "tasks/similar_selection.h"
 
@@ -28,6 +24,7 @@ struct ScoredEntry {
 // Highest score first; equal scores keep the order of insertion.
 using ScoredEntryList = std::multimap<int32_t, ScoredEntry, std::greater<int32_t>>;
 
+// Match times reach, formed wide and held to 32 bits.
 int32_t score(int32_t match, int32_t reach) {
     int64_t product = int64_t{match} * reach;
     return static_cast<int32_t>(std::clamp<int64_t>(product, std::numeric_limits<int32_t>::min(),
@@ -40,12 +37,61 @@ const metadb_handle_list& tracksOf(const ArtistTrackMap& map, const std::string&
     return found->second;
 }
 
+// Downloads each used artist's chart and scores its entries; one artist's failure is only a
+// console line. `charts` keeps the titles the entries point to.
+ScoredEntryList scoreCharts(const SimilarArtistList& similar, const UsedArtists& selection,
+                            std::vector<ChartEntryList>& charts, TaskStatus& status,
+                            AbortSignal& abort) {
+    ScoredEntryList scored;
+    charts.reserve(selection.count);
+    uint64_t v = 0;
+    size_t position = 0;
+    for (const auto& [match, name] : similar) {
+        if (!selection.used[position++]) continue;
+        ++v;
+        status.setProgress(
+            static_cast<uint32_t>(v * TaskStatus::progress_max / (selection.count + 2)));
+        std::string text = "Downloading artist charts for " + name + " (" + std::to_string(v) +
+                           "/" + std::to_string(selection.count) + ")";
+        status.setStatusText(text.c_str());
+        try {
+            charts.push_back(fetchTopTracks(name, &abort));
+            for (const auto& [reach, title] : charts.back()) {
+                scored.emplace(score(match, reach), ScoredEntry{&name, &title});
+            }
+        } catch (const std::exception& e) {
+            consoleLineFormatted("foo_chartloom: Error getting Charts for %s: %s", name.c_str(),
+                                 e.what());
+        }
+        if (abort.isAborted()) throw exception_aborted();
+    }
+    return scored;
+}
+
+void appendByScore(const ScoredEntryList& scored, const ArtistTrackMap& tracks,
+                   metadb_handle_list& result) {
+    TrackDatabaseLock lock;
+    for (const auto& [s, entry] : scored) {
+        if (auto track = FindTrack(tracksOf(tracks, *entry.artist), entry.title->c_str())) {
+            result.append(track);
+        }
+    }
+}
+
+void appendShuffled(const SimilarArtistList& similar, const UsedArtists& selection,
+                    metadb_handle_list& result) {
+    std::vector<const std::string*> pool = buildPickPool(similar, selection.used);
+    seedShuffle(static_cast<uint32_t>(std::time(nullptr)));  // modulo 2^32
+    for (int round = 0; !pool.empty() && round < ShuffleDraws; ++round) {
+        const auto& tracks = tracksOf(selection.tracks, *pool[drawShuffle() % pool.size()]);
+        if (tracks.count() > 0) result.append(tracks.item(drawShuffle() % tracks.count()));
+    }
+}
+
 }  // namespace
 
-void ArtistSimilarPlaylistGenerator::init() { libraryTracks = librarySnapshot(); }
-
 void ArtistSimilarPlaylistGenerator::work(TaskStatus& status, AbortSignal& abort) {
-    try {
+    generateReporting(abort, [&] {
         status.setProgress(0);
         status.setStatusText("Downloading similar artist list from Last.Fm...");
         status.refresh();
@@ -53,74 +99,19 @@ void ArtistSimilarPlaylistGenerator::work(TaskStatus& status, AbortSignal& abort
         if (abort.isAborted()) throw exception_aborted();
 
         UsedArtists selection = selectUsedArtists(similar, libraryTracks);
-        const std::vector<bool>& used = selection.used;
-        const size_t usedCount = selection.count;
-        const ArtistTrackMap& artistTracks = selection.tracks;
-
-        // Chart data lives here while the scored entries point into it.
         std::vector<ChartEntryList> charts;
         ScoredEntryList scored;
-        if (chartsMode) {
-            charts.reserve(usedCount);
-            uint64_t v = 0;
-            size_t position = 0;
-            for (const auto& [match, name] : similar) {
-                if (!used[position++]) continue;
-                ++v;
-                status.setProgress(static_cast<uint32_t>(v * TaskStatus::progress_max /
-                                                         (usedCount + 2)));
-                std::string text = "Downloading artist charts for " + name + " (" +
-                                   std::to_string(v) + "/" + std::to_string(usedCount) + ")";
-                status.setStatusText(text.c_str());
-                try {
-                    charts.push_back(fetchTopTracks(name, &abort));
-                    for (const auto& [reach, title] : charts.back()) {
-                        scored.emplace(score(match, reach), ScoredEntry{&name, &title});
-                    }
-                } catch (const std::exception& e) {
-                    consoleLineFormatted("foo_chartloom: Error getting Charts for %s: %s",
-                                         name.c_str(), e.what());
-                }
-                if (abort.isAborted()) throw exception_aborted();
-            }
-        }
+        if (chartsMode) scored = scoreCharts(similar, selection, charts, status, abort);
 
         status.setStatusText("Generating Playlist...");
         status.setProgress(TaskStatus::progress_max);
         status.refresh();
-
         if (chartsMode) {
-            TrackDatabaseLock lock;
-            for (const auto& [s, entry] : scored) {
-                const auto& tracks = tracksOf(artistTracks, *entry.artist);
-                if (auto track = FindTrack(tracks, entry.title->c_str())) {
-                    resultTracks.append(track);
-                }
-            }
+            appendByScore(scored, selection.tracks, resultTracks);
         } else {
-            std::vector<const std::string*> pool = buildPickPool(similar, used);
-            seedShuffle(static_cast<uint32_t>(std::time(nullptr)));
-            for (int round = 0; !pool.empty() && round < ShuffleDraws; ++round) {
-                const std::string& artist = *pool[drawShuffle() % pool.size()];
-                const auto& tracks = tracksOf(artistTracks, artist);
-                if (tracks.count() > 0) resultTracks.append(tracks.item(drawShuffle() % tracks.count()));
-            }
+            appendShuffled(similar, selection, resultTracks);
         }
-
-        if (resultTracks.count() < 2) {
-            throw ServiceError("Did not find enough tracks to make a playlist");
-        }
-        succeeded = true;
-        if (abort.isAborted()) throw exception_aborted();
-    } catch (const exception_aborted&) {
-        succeeded = false;
-    } catch (const std::exception& e) {
-        errorMessageBox(e.what());
-    }
-}
-
-void ArtistSimilarPlaylistGenerator::done() {
-    if (succeeded) publishPlaylist("#ArtistSimilarCharts", resultTracks);
+    });
 }
 
 }  // namespace chartloom

@@ -3,33 +3,24 @@
 // by similarity.
 #pragma once
 
-#include <string>
-
 #include "component/commands.h"
-#include "host/track_list.h"
-#include "tasks/task_base.h"
+#include "tasks/playlist_generator.h"
 
 namespace chartloom {
 
-class ArtistSimilarPlaylistGenerator : public TaskBase {
+class ArtistSimilarPlaylistGenerator : public PlaylistGenerator {
 public:
     ArtistSimilarPlaylistGenerator(std::string artist, SimilarMode mode)
-        : artistName(std::move(artist)), chartsMode(mode == SimilarMode::charts) {}
+        : PlaylistGenerator(std::move(artist), "#ArtistSimilarCharts"),
+          chartsMode(mode == SimilarMode::charts) {}
 
-    const std::string& artist() const { return artistName; }
     bool isChartsMode() const { return chartsMode; }
 
 protected:
-    void init() override;
     void work(TaskStatus& status, AbortSignal& abort) override;
-    void done() override;
 
 private:
-    std::string artistName;
-    metadb_handle_list libraryTracks;
-    metadb_handle_list resultTracks;
-    bool succeeded = false;
-    bool chartsMode;
+    const bool chartsMode;
 };
 
 }  // namespace chartloom
