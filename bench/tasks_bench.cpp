@@ -18,7 +18,8 @@ struct Library {
         for (size_t i = 0; i < size; ++i) {
             std::string artist = "Artist " + std::to_string(i % 1000);
             std::string title = "Title " + std::to_string(i / 1000 % 40);
-            if (i % 7 == 0) title += " (Live)";
+            if (i % 7 == 0)
+                title += " (Live)";
             player::TrackFields f;
             f.meta = {{"artist", {artist}},
                       {"title", {title}},
@@ -26,7 +27,8 @@ struct Library {
             f.info = {{"bitrate", std::to_string(128 + i % 3 * 64)}};
             host.addTrack("t" + std::to_string(i), std::move(f));
         }
-        for (player::Track* t : host.libraryTracks()) all.append(t);
+        for (player::Track* t : host.libraryTracks())
+            all.append(t);
         chartloom::attachHost(&host.api(), nullptr);
     }
     player::Host host;
@@ -43,9 +45,9 @@ Library& library(size_t size) {
 }
 
 void perTrack(benchmark::State& state, size_t tracks) {
-    state.counters["per_track"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * tracks),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_track"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * tracks),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_FilterByArtist(benchmark::State& state) {
@@ -77,7 +79,8 @@ void BM_SimilarSelectionPass(benchmark::State& state) {
     chartloom::SimilarArtistList similar;
     for (int i = 0; i < 100; ++i) {
         // Every tenth similar artist has library tracks.
-        std::string name = i % 10 == 0 ? "Artist " + std::to_string(i) : "Stranger " + std::to_string(i);
+        std::string name =
+            i % 10 == 0 ? "Artist " + std::to_string(i) : "Stranger " + std::to_string(i);
         similar.emplace(100 - i, name);
     }
     for (auto _ : state) {
@@ -87,7 +90,11 @@ void BM_SimilarSelectionPass(benchmark::State& state) {
     perTrack(state, lib.all.count() * similar.size());
 }
 
-BENCHMARK(BM_FilterByArtist)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterByArtist)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindTrack)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimilarSelectionPass)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 

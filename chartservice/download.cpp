@@ -13,7 +13,8 @@ class InternetHandle {
 public:
     explicit InternetHandle(HINTERNET h) : h_(h) {}
     ~InternetHandle() {
-        if (h_) InternetCloseHandle(h_);
+        if (h_)
+            InternetCloseHandle(h_);
     }
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
@@ -25,7 +26,8 @@ private:
 };
 
 void checkAbort(const AbortSignal* abort) {
-    if (abort && abort->isAborted()) throw exception_aborted();
+    if (abort && abort->isAborted())
+        throw exception_aborted();
 }
 
 }  // namespace
@@ -33,11 +35,13 @@ void checkAbort(const AbortSignal* abort) {
 void downloadPage(const char* url, std::string& page, const AbortSignal* abort) {
     page.clear();
     // Declared root first: the request handle is closed before it on every way out.
-    InternetHandle root(InternetOpenA(UserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!root) throw ServiceError("Could not open internet connection.");
-    InternetHandle request(
-        InternetOpenUrlA(root.get(), url, nullptr, 0, INTERNET_FLAG_NO_UI, 0));
-    if (!request) throw ServiceError("Couldn't connect to Last.fm server.");
+    InternetHandle root(
+        InternetOpenA(UserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!root)
+        throw ServiceError("Could not open internet connection.");
+    InternetHandle request(InternetOpenUrlA(root.get(), url, nullptr, 0, INTERNET_FLAG_NO_UI, 0));
+    if (!request)
+        throw ServiceError("Couldn't connect to Last.fm server.");
 
     DWORD status = 0;
     DWORD size = sizeof status;
@@ -45,14 +49,17 @@ void downloadPage(const char* url, std::string& page, const AbortSignal* abort) 
                         &size, nullptr)) {
         status = 0;
     }
-    if (status == 404) throw FileNotFound("Artist could not be found on Last.fm");
-    if (status != 200) throw ServiceError("Last.fm server returned an error.");
+    if (status == 404)
+        throw FileNotFound("Artist could not be found on Last.fm");
+    if (status != 200)
+        throw ServiceError("Last.fm server returned an error.");
     checkAbort(abort);
 
     char buffer[1024];
     for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(request.get(), buffer, sizeof buffer, &got) || got == 0) break;
+        if (!InternetReadFile(request.get(), buffer, sizeof buffer, &got) || got == 0)
+            break;
         checkAbort(abort);
         page.append(buffer, strnlen(buffer, got));
     }

@@ -7,12 +7,13 @@
 
 namespace chartloom {
 
-XmlElement fetchFeed(const std::string& artist, const char* feedFileName,
-                     const char16_t* rootName, const AbortSignal* abort) {
+XmlElement fetchFeed(const std::string& artist, const char* feedFileName, const char16_t* rootName,
+                     const AbortSignal* abort) {
     std::string url = buildFeedUrl(artist.c_str(), feedFileName);
     std::string page;
     downloadPage(url.c_str(), page, abort);
-    if (abort && abort->isAborted()) throw exception_aborted();
+    if (abort && abort->isAborted())
+        throw exception_aborted();
     if (page.size() < 10) {
         throw ServiceError(
             "Last.fm returned an empty page.\n"
@@ -24,7 +25,8 @@ XmlElement fetchFeed(const std::string& artist, const char* feedFileName,
 
 const char16_t* singleText(const XmlElement& element, const char16_t* name) {
     XmlElement child = element.findChild(name);
-    if (child.isEmpty() || child.textCount() != 1) return nullptr;
+    if (child.isEmpty() || child.textCount() != 1)
+        return nullptr;
     return child.textAt(0);
 }
 

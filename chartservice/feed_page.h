@@ -10,8 +10,8 @@ namespace chartloom {
 
 // Downloads the feed of `artist` and parses it, looking for `rootName`. An unreadable page
 // gives an empty element; download errors, an abort and a page under 10 bytes raise.
-XmlElement fetchFeed(const std::string& artist, const char* feedFileName,
-                     const char16_t* rootName, const AbortSignal* abort);
+XmlElement fetchFeed(const std::string& artist, const char* feedFileName, const char16_t* rootName,
+                     const AbortSignal* abort);
 
 // The single text of `element`'s first child called `name`, or null when that child is
 // missing or does not hold exactly one text.

@@ -10,8 +10,8 @@ namespace chartloom {
 namespace {
 
 bool passesUnchanged(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '-';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-';
 }
 
 }  // namespace
@@ -46,8 +46,7 @@ std::string encodeArtistName(const char* name) {
 }
 
 std::string buildFeedUrl(const char* name, const char* feedFileName) {
-    return std::string(ChartServiceBaseUrl) + "1.0/artist/" + encodeArtistName(name) +
-           feedFileName;
+    return std::string(ChartServiceBaseUrl) + "1.0/artist/" + encodeArtistName(name) + feedFileName;
 }
 
 }  // namespace chartloom

@@ -20,13 +20,15 @@ SimilarArtistList fetchSimilarArtists(std::string artist, const AbortSignal* abo
     for (XmlElement entry = root.findChild(u"artist", &position); !entry.isEmpty();
          entry = root.findChild(u"artist", &position), fallback -= 2) {
         const char16_t* name = singleText(entry, u"name");
-        if (!name) throw ServiceError(InvalidFeedMessage);
+        if (!name)
+            throw ServiceError(InvalidFeedMessage);
         const char16_t* matchText = singleText(entry, u"match");
         int32_t match = matchText ? readDecimal32(wideToUtf8(matchText).c_str())
                                   : static_cast<int32_t>(std::max<int64_t>(fallback, INT32_MIN));
         similar.emplace(match, wideToUtf8(name));
     }
-    if (similar.size() < 2) throw ServiceError(artist + "'s similar artist listing is empty");
+    if (similar.size() < 2)
+        throw ServiceError(artist + "'s similar artist listing is empty");
     similar.emplace(RequestedArtistMatch, std::move(artist));
     return similar;
 }

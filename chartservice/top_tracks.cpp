@@ -17,15 +17,18 @@ ChartEntryList fetchTopTracks(std::string artist, const AbortSignal* abort) {
          track = root.findChild(u"track", &position)) {
         const char16_t* name = singleText(track, u"name");
         const char16_t* reachText = singleText(track, u"reach");
-        if (!name || !reachText) throw ServiceError(InvalidFeedMessage);
+        if (!name || !reachText)
+            throw ServiceError(InvalidFeedMessage);
         std::string title = wideToUtf8(name);
         int64_t reach = readDecimal32(wideToUtf8(reachText).c_str());
-        if (reference < 0) reference = reach;
+        if (reference < 0)
+            reference = reach;
         // A first track of no reach leaves nothing to scale by: the chart keeps feed order.
         int64_t scaled = reference == 0 ? 0 : reach * 10000 / reference;
         chart.emplace(static_cast<int32_t>(scaled), std::move(title));
     }
-    if (chart.size() < 2) throw ServiceError(artist + "'s chart listing is empty");
+    if (chart.size() < 2)
+        throw ServiceError(artist + "'s chart listing is empty");
     return chart;
 }
 

@@ -3,7 +3,9 @@
 namespace chartloom {
 namespace {
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Decodes one code point at `i`; false at a malformed sequence.
 bool decodeOne(const std::string& page, size_t& i, char32_t& cp) {
@@ -24,12 +26,15 @@ bool decodeOne(const std::string& page, size_t& i, char32_t& cp) {
     } else {
         return false;  // a continuation byte, or no UTF-8 lead at all
     }
-    if (page.size() - i <= need) return false;
+    if (page.size() - i <= need)
+        return false;
     for (size_t k = 1; k <= need; ++k) {
-        if (!isContinuation(at(i + k))) return false;
+        if (!isContinuation(at(i + k)))
+            return false;
         cp = (cp << 6) | (at(i + k) & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return false;
     i += need + 1;
     return true;
 }
@@ -38,7 +43,8 @@ template <class Emit>
 void decodePage(const std::string& page, Emit&& emit) {
     size_t i = 0;
     char32_t cp;
-    while (i < page.size() && page[i] != '\0' && decodeOne(page, i, cp)) emit(cp);
+    while (i < page.size() && page[i] != '\0' && decodeOne(page, i, cp))
+        emit(cp);
 }
 
 }  // namespace
@@ -62,7 +68,8 @@ std::u16string pageToWideText(const std::string& page) {
 
 std::string wideToUtf8(const char16_t* text) {
     std::string out;
-    if (!text) return out;
+    if (!text)
+        return out;
     for (size_t i = 0; text[i]; ++i) {
         char32_t cp = text[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {

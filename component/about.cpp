@@ -5,7 +5,9 @@
 namespace chartloom {
 
 // __DATE__ pads the day with a space, as the stamp wants.
-const char* buildStamp() { return __DATE__ " - " __TIME__; }
+const char* buildStamp() {
+    return __DATE__ " - " __TIME__;
+}
 
 const char* aboutText() {
     return "Downloads charts from last.fm and creates a playlist according to them\n"

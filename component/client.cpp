@@ -12,18 +12,20 @@ namespace chartloom {
 namespace {
 
 void readExact(config_stream_reader& in, void* buffer, size_t bytes) {
-    if (in.read(buffer, bytes) != bytes) throw exception_io_data_truncation();
+    if (in.read(buffer, bytes) != bytes)
+        throw exception_io_data_truncation();
 }
 
 // The component registers no settings: every record is skipped by its size.
 void skipSettings(config_stream_reader& in) {
     for (;;) {
         unsigned char guid[16];
-        if (in.read(guid, sizeof guid) < sizeof guid) return;
+        if (in.read(guid, sizeof guid) < sizeof guid)
+            return;
         unsigned char size[4];
         readExact(in, size, sizeof size);
-        uint32_t payload = uint32_t{size[0]} | uint32_t{size[1]} << 8 |
-                           uint32_t{size[2]} << 16 | uint32_t{size[3]} << 24;
+        uint32_t payload = uint32_t{size[0]} | uint32_t{size[1]} << 8 | uint32_t{size[2]} << 16 |
+                           uint32_t{size[3]} << 24;
         in.skip(payload);
     }
 }

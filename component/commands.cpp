@@ -18,8 +18,7 @@ namespace {
 constexpr uint32_t flags_status = TaskRunner::flag_show_abort | TaskRunner::flag_show_status;
 constexpr uint32_t flags_progress = flags_status | TaskRunner::flag_show_progress;
 
-void runTask(threaded_process_callback* task, uint32_t flags,
-             const std::string& title) {
+void runTask(threaded_process_callback* task, uint32_t flags, const std::string& title) {
     HostApi& api = hostApi();
     lookupService<TaskRunner>(api)->runTask(task, flags, api.mainWindow(), title.c_str());
 }
@@ -27,7 +26,8 @@ void runTask(threaded_process_callback* task, uint32_t flags,
 // Empty when the tracks name no artist; the console then says so.
 std::string artistOrComplain(const track_list& tracks) {
     std::string artist = dominant_artist(tracks);
-    if (artist.empty()) consoleErrorLine("no Artist Information found");
+    if (artist.empty())
+        consoleErrorLine("no Artist Information found");
     return artist;
 }
 
@@ -35,14 +35,16 @@ std::string artistOrComplain(const track_list& tracks) {
 
 void startChartsPlaylist(const track_list& tracks) {
     std::string artist = artistOrComplain(tracks);
-    if (artist.empty()) return;
+    if (artist.empty())
+        return;
     runTask(makeService<ArtistPlaylistGenerator>(artist).get(), flags_status,
             "Generating Charts Playlist for " + artist);
 }
 
 void startSimilarPlaylist(const track_list& tracks, SimilarMode mode) {
     std::string artist = artistOrComplain(tracks);
-    if (artist.empty()) return;
+    if (artist.empty())
+        return;
     runTask(makeService<ArtistSimilarPlaylistGenerator>(artist, mode).get(), flags_progress,
             "Generating Similar Artists Playlist for " + artist);
 }

@@ -61,12 +61,16 @@ bool my_contextmenu::itemDescription(size_t index, string_receiver& out) noexcep
     return true;
 }
 
-uint32_t my_contextmenu::enabledState(size_t) noexcept { return state_default_on; }
+uint32_t my_contextmenu::enabledState(size_t) noexcept {
+    return state_default_on;
+}
 
 bool my_contextmenu::displayText(size_t index, const track_list& data, string_receiver& out,
                                  uint32_t& /*displayFlags*/, const GUID& caller) noexcept {
-    if (index >= item_count) return false;
-    if (index == sort_item && caller != caller_playlist) return false;
+    if (index >= item_count)
+        return false;
+    if (index == sort_item && caller != caller_playlist)
+        return false;
     try {
         std::string artist = dominant_artist(data);
         if (artist.empty()) {
@@ -89,16 +93,20 @@ void my_contextmenu::command(size_t index, const track_list& data, const GUID& c
     try {
         switch (index) {
             case 0:
-                if (data.count() != 0) startChartsPlaylist(data);
+                if (data.count() != 0)
+                    startChartsPlaylist(data);
                 break;
             case sort_item:
-                if (caller == caller_playlist) startChartSort();
+                if (caller == caller_playlist)
+                    startChartSort();
                 break;
             case 2:
-                if (data.count() != 0) startSimilarPlaylist(data, SimilarMode::charts);
+                if (data.count() != 0)
+                    startSimilarPlaylist(data, SimilarMode::charts);
                 break;
             case 3:
-                if (data.count() != 0) startSimilarPlaylist(data, SimilarMode::shuffle);
+                if (data.count() != 0)
+                    startSimilarPlaylist(data, SimilarMode::shuffle);
                 break;
             default:
                 break;

@@ -21,9 +21,11 @@ std::string dominant_artist(const track_list& tracks) {
     std::map<std::string, size_t, CaseInsensitiveLess> votes;
     for (size_t i = 0; i < tracks.count(); ++i) {
         const TrackInfo* info = nullptr;
-        if (!tracks.item(i)->readInfo(info) || !info) continue;
+        if (!tracks.item(i)->readInfo(info) || !info)
+            continue;
         size_t field = info->findMeta("artist");
-        if (field == none || info->metaValueCount(field) == 0) continue;
+        if (field == none || info->metaValueCount(field) == 0)
+            continue;
         ++votes[info->metaValue(field, 0)];
     }
     const std::string* best = nullptr;

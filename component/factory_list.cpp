@@ -36,8 +36,12 @@ CommandSetFactory g_commandSetFactory;
 
 }  // namespace
 
-ServiceFactoryRecord::ServiceFactoryRecord() : next_(g_head) { g_head = this; }
+ServiceFactoryRecord::ServiceFactoryRecord() : next_(g_head) {
+    g_head = this;
+}
 
-service_factory_base* factoryListHead() { return g_head; }
+service_factory_base* factoryListHead() {
+    return g_head;
+}
 
 }  // namespace chartloom

@@ -18,17 +18,22 @@ std::string g_libraryFileName;
 
 HostApi& hostApi() {
     HostApi* api = g_host.load(std::memory_order_acquire);
-    if (!api) throw exception_service_not_found();
+    if (!api)
+        throw exception_service_not_found();
     return *api;
 }
 
-bool hasHost() { return g_host.load(std::memory_order_acquire) != nullptr; }
+bool hasHost() {
+    return g_host.load(std::memory_order_acquire) != nullptr;
+}
 
 void attachHost(HostApi* api, void* /*moduleInstance: nothing here needs it*/) {
     g_host.store(api, std::memory_order_release);
 }
 
-bool servicesInitialised() { return g_servicesInitialised.load(std::memory_order_acquire); }
+bool servicesInitialised() {
+    return g_servicesInitialised.load(std::memory_order_acquire);
+}
 
 void setServicesInitialised(bool initialised) {
     g_servicesInitialised.store(initialised, std::memory_order_release);

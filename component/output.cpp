@@ -12,13 +12,16 @@
 namespace chartloom {
 
 void consoleLine(const char* text) {
-    if (!servicesInitialised() || !hasHost()) return;
+    if (!servicesInitialised() || !hasHost())
+        return;
     HostApi& api = hostApi();
     service_class_ref cls = api.findServiceClass(ConsoleReceiver::class_guid);
-    if (!cls) return;
+    if (!cls)
+        return;
     service_base* instance = nullptr;
     for (size_t n = 0; api.createService(cls, n, instance) && instance; ++n) {
-        auto receiver = service_ptr<ConsoleReceiver>::adopt(static_cast<ConsoleReceiver*>(instance));
+        auto receiver =
+            service_ptr<ConsoleReceiver>::adopt(static_cast<ConsoleReceiver*>(instance));
         receiver->print(text, none);
         instance = nullptr;
     }
@@ -33,12 +36,14 @@ void consoleLineFormatted(const char* format, ...) {
     consoleLine(line.value.c_str());
 }
 
-void consoleErrorLine(const char* text) { consoleLine((std::string("ERROR : ") + text).c_str()); }
+void consoleErrorLine(const char* text) {
+    consoleLine((std::string("ERROR : ") + text).c_str());
+}
 
 void errorMessageBox(const char* text) {
     try {
-        lookupService<PopupService>(hostApi())
-            ->show(text, "foo_chartloom: Error", PopupService::kind_error);
+        lookupService<PopupService>(hostApi())->show(text, "foo_chartloom: Error",
+                                                     PopupService::kind_error);
     } catch (const std::exception&) {
         // Called from error paths that must not raise again; the console still tells the user.
         consoleErrorLine(text);

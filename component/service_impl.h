@@ -21,7 +21,8 @@ public:
     }
     int service_release() noexcept override {
         int left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
     bool service_query(service_base*& out, const GUID& guid) noexcept override {

@@ -56,7 +56,8 @@ public:
     explicit bit_array_bittable(size_t size = 0) : size_(size), bits_((size + 7) / 8, 0) {}
     size_t size() const { return size_; }
     void set(size_t index, bool value) {
-        if (index >= size_) return;
+        if (index >= size_)
+            return;
         uint8_t mask = static_cast<uint8_t>(1u << (index % 8));
         if (value) {
             bits_[index / 8] |= mask;

@@ -59,7 +59,8 @@ public:
     // Display query: not shown for an empty track list, else the display text's answer.
     virtual bool displayQuery(size_t index, const track_list& data, string_receiver& out,
                               uint32_t& displayFlags, const GUID& caller) noexcept {
-        if (data.count() == 0) return false;
+        if (data.count() == 0)
+            return false;
         return displayText(index, data, out, displayFlags, caller);
     }
     virtual void command(size_t index, const track_list& data, const GUID& caller) noexcept = 0;
@@ -69,7 +70,8 @@ public:
     contextmenu_item_node* makeNode(size_t index) noexcept override;
     void itemExecute(size_t index, const GUID& node, const track_list& data,
                      const GUID& caller) noexcept override {
-        if (node == null_guid) command(index, data, caller);
+        if (node == null_guid)
+            command(index, data, caller);
     }
     bool itemForwardsQuery(size_t) noexcept override { return true; }
 
@@ -86,7 +88,8 @@ public:
     int service_add_ref() noexcept override { return ++refs_; }
     int service_release() noexcept override {
         int left = --refs_;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
     bool service_query(service_base*& out, const GUID&) noexcept override {
@@ -117,6 +120,7 @@ private:
 
 inline contextmenu_item_node* contextmenu_item_simple::makeNode(size_t index) noexcept {
     auto* node = new (std::nothrow) contextmenu_item_node_impl(this, index);
-    if (node) node->service_add_ref();
+    if (node)
+        node->service_add_ref();
     return node;
 }

@@ -23,7 +23,6 @@ protected:
 
 class metadb_handle : public service_base {
 public:
-
     // Any thread, under the TrackDatabase lock. False when the record cannot be read.
     virtual bool readInfo(const TrackInfo*& out) const = 0;
     // Any thread. The track's location, UTF-8; lives as long as the handle.

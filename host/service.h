@@ -26,7 +26,8 @@ public:
     service_ptr(std::nullptr_t) {}
     // Takes a new reference.
     explicit service_ptr(T* p) : p_(p) {
-        if (p_) p_->service_add_ref();
+        if (p_)
+            p_->service_add_ref();
     }
     // Adopts a reference the caller already owns.
     static service_ptr adopt(T* p) {
@@ -43,7 +44,8 @@ public:
     ~service_ptr() { reset(); }
 
     void reset() {
-        if (T* p = std::exchange(p_, nullptr)) p->service_release();
+        if (T* p = std::exchange(p_, nullptr))
+            p->service_release();
     }
     T* detach() { return std::exchange(p_, nullptr); }
     T* get() const { return p_; }

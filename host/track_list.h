@@ -36,7 +36,8 @@ public:
     metadb_handle_list() = default;
     explicit metadb_handle_list(const track_list& from) {
         items_.reserve(from.count());
-        for (size_t i = 0; i < from.count(); ++i) items_.emplace_back(from.item(i));
+        for (size_t i = 0; i < from.count(); ++i)
+            items_.emplace_back(from.item(i));
     }
 
     size_t count() const override { return items_.size(); }
@@ -54,7 +55,8 @@ public:
         size_t out = 0;
         for (size_t i = 0; i < items_.size(); ++i) {
             if (!mask.get(i)) {
-                if (out != i) items_[out] = std::move(items_[i]);
+                if (out != i)
+                    items_[out] = std::move(items_[i]);
                 ++out;
             }
         }
@@ -65,7 +67,8 @@ public:
     void reorder(const size_t* order) {
         std::vector<service_ptr<metadb_handle>> next;
         next.reserve(items_.size());
-        for (size_t i = 0; i < items_.size(); ++i) next.push_back(items_[order[i]]);
+        for (size_t i = 0; i < items_.size(); ++i)
+            next.push_back(items_[order[i]]);
         items_.swap(next);
     }
 

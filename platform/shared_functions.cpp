@@ -14,7 +14,9 @@ namespace {
 // so broken text still compares deterministically and after all valid text.
 constexpr uint32_t invalid_base = 0x110000;
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Decodes one unit of `s`, of which `limit` bytes may be read (a NUL also ends the text).
 // Answers the bytes consumed, at least 1.
@@ -33,13 +35,17 @@ size_t decode(const unsigned char* s, size_t limit, uint32_t& cp) {
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         need = 2;
         value = lead & 0x0F;
-        if (lead == 0xE0) lo = 0xA0;  // overlong
-        if (lead == 0xED) hi = 0x9F;  // surrogates
+        if (lead == 0xE0)
+            lo = 0xA0;  // overlong
+        if (lead == 0xED)
+            hi = 0x9F;  // surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         need = 3;
         value = lead & 0x07;
-        if (lead == 0xF0) lo = 0x90;  // overlong
-        if (lead == 0xF4) hi = 0x8F;  // above U+10FFFF
+        if (lead == 0xF0)
+            lo = 0x90;  // overlong
+        if (lead == 0xF4)
+            hi = 0x8F;  // above U+10FFFF
     } else {
         cp = invalid_base + lead;
         return 1;
@@ -56,10 +62,13 @@ size_t decode(const unsigned char* s, size_t limit, uint32_t& cp) {
     return need + 1;
 }
 
-uint32_t asciiLower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32u : c; }
+uint32_t asciiLower(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c + 32u : c;
+}
 
 uint32_t fold(uint32_t cp) {
-    if (cp >= invalid_base) return cp;
+    if (cp >= invalid_base)
+        return cp;
     return static_cast<uint32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(cp)));
 }
 
@@ -72,10 +81,12 @@ int stricmp_utf8_ex(const char* a, size_t lengthA, const char* b, size_t lengthB
     for (;;) {
         bool endA = ia >= lengthA || pa[ia] == 0;
         bool endB = ib >= lengthB || pb[ib] == 0;
-        if (endA || endB) return endA == endB ? 0 : (endA ? -1 : 1);
+        if (endA || endB)
+            return endA == endB ? 0 : (endA ? -1 : 1);
         if (pa[ia] < 0x80 && pb[ib] < 0x80) {  // the common case, without a table lookup
             uint32_t ca = asciiLower(pa[ia++]), cb = asciiLower(pb[ib++]);
-            if (ca != cb) return ca < cb ? -1 : 1;
+            if (ca != cb)
+                return ca < cb ? -1 : 1;
             continue;
         }
         uint32_t ca, cb;
@@ -83,11 +94,14 @@ int stricmp_utf8_ex(const char* a, size_t lengthA, const char* b, size_t lengthB
         ib += decode(pb + ib, lengthB - ib, cb);
         ca = fold(ca);
         cb = fold(cb);
-        if (ca != cb) return ca < cb ? -1 : 1;
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
     }
 }
 
-int stricmp_utf8(const char* a, const char* b) { return stricmp_utf8_ex(a, none, b, none); }
+int stricmp_utf8(const char* a, const char* b) {
+    return stricmp_utf8_ex(a, none, b, none);
+}
 
 void uPrintfV(string_receiver& out, const char* format, va_list args) {
     va_list probe;

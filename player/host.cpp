@@ -20,8 +20,10 @@ struct Host::Plugin {
     void* module = nullptr;
     foobar2000_client* client = nullptr;
     ~Plugin() {
-        if (client) client->servicesInitialised(false);
-        if (module) dlclose(module);
+        if (client)
+            client->servicesInitialised(false);
+        if (module)
+            dlclose(module);
     }
 };
 
@@ -31,7 +33,8 @@ public:
 
     service_class_ref findServiceClass(const GUID& classGuid) override {
         for (size_t i = 0; i < host_.classes_.size(); ++i) {
-            if (host_.classes_[i]->serviceClass == classGuid) return i + 1;
+            if (host_.classes_[i]->serviceClass == classGuid)
+                return i + 1;
         }
         return 0;
     }
@@ -42,7 +45,8 @@ public:
     bool createService(service_class_ref cls, size_t n, service_base*& out) override {
         out = nullptr;
         Registration* r = find(cls);
-        if (!r || n >= r->instances.size()) return false;
+        if (!r || n >= r->instances.size())
+            return false;
         if (auto* object = std::get_if<service_base*>(&r->instances[n])) {
             out = *object;
             out->service_add_ref();
@@ -74,7 +78,8 @@ Host::Host(Options options)
     registerService(PlaylistService::class_guid, &playlists_);
     registerService(LibraryService::class_guid, &library_);
     registerService(TrackDatabase::class_guid, &database_);
-    if (options.console) registerService(ConsoleReceiver::class_guid, &console_);
+    if (options.console)
+        registerService(ConsoleReceiver::class_guid, &console_);
     registerService(PopupService::class_guid, &popups_);
 }
 
@@ -85,8 +90,8 @@ Host::~Host() {
 }
 
 Track& Host::addTrack(std::string path, TrackFields fields) {
-    tracks_.push_back(std::make_unique<Track>(std::move(path), std::move(fields), database_,
-                                              violations_));
+    tracks_.push_back(
+        std::make_unique<Track>(std::move(path), std::move(fields), database_, violations_));
     library_.add(tracks_.back().get());
     return *tracks_.back();
 }
@@ -105,7 +110,8 @@ Track& Host::addStrayTrack(std::string path, TrackFields fields) {
 
 Track* Host::findTrack(const std::string& path) const {
     for (const auto& t : tracks_) {
-        if (path == t->path()) return t.get();
+        if (path == t->path())
+            return t.get();
     }
     return nullptr;
 }
@@ -119,21 +125,25 @@ void Host::registerService(const GUID& serviceClass, service_base* service) {
     classes_[cls - 1]->instances.emplace_back(service);
 }
 
-HostApi& Host::api() { return *api_; }
+HostApi& Host::api() {
+    return *api_;
+}
 
 void Host::loadPlugin(const std::string& file) {
     auto plugin = std::make_unique<Plugin>();
     plugin->file = file;
-    plugin->module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    plugin->module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!plugin->module) {
         const char* why = dlerror();
         throw PluginError("cannot load plug-in " + file + ": " + (why ? why : "unknown error"));
     }
-    auto entry = reinterpret_cast<foobar2000_get_interface_t>(
-        dlsym(plugin->module, client_export_name));
-    if (!entry) throw PluginError(file + " has no " + client_export_name + " export");
+    auto entry =
+        reinterpret_cast<foobar2000_get_interface_t>(dlsym(plugin->module, client_export_name));
+    if (!entry)
+        throw PluginError(file + " has no " + client_export_name + " export");
     foobar2000_client* client = entry(api_.get(), plugin->module);
-    if (!client) throw PluginError(file + " returned no client record");
+    if (!client)
+        throw PluginError(file + " returned no client record");
     uint32_t version = client->interfaceVersion();
     if (version != foobar2000_client::interface_version) {
         throw PluginError(file + " speaks interface version " + std::to_string(version) +
@@ -156,7 +166,9 @@ void Host::loadPlugin(const std::string& file) {
     plugins_.push_back(std::move(plugin));
 }
 
-foobar2000_client& Host::client(size_t plugin) const { return *plugins_.at(plugin)->client; }
+foobar2000_client& Host::client(size_t plugin) const {
+    return *plugins_.at(plugin)->client;
+}
 
 namespace {
 
@@ -169,7 +181,8 @@ struct Text final : string_receiver {
 
 metadb_handle_list toList(const std::vector<Track*>& tracks) {
     metadb_handle_list list;
-    for (Track* t : tracks) list.append(t);
+    for (Track* t : tracks)
+        list.append(t);
     return list;
 }
 
@@ -179,11 +192,13 @@ void forEachItem(HostApi& api, F&& visit) {
     service_class_ref cls = api.findServiceClass(contextmenu_item::class_guid);
     for (size_t n = 0; cls && n < api.serviceCount(cls); ++n) {
         service_base* base = nullptr;
-        if (!api.createService(cls, n, base)) continue;
+        if (!api.createService(cls, n, base))
+            continue;
         auto set = service_ptr<contextmenu_item>::adopt(static_cast<contextmenu_item*>(base));
         for (size_t i = 0; i < set->itemCount(); ++i) {
             auto node = service_ptr<contextmenu_item_node>::adopt(set->makeNode(i));
-            if (node && visit(*set, i, *node)) return;
+            if (node && visit(*set, i, *node))
+                return;
         }
     }
 }

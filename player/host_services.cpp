@@ -28,7 +28,8 @@ void HostConsole::print(const char* text, size_t length) {
         lines_.push_back(line);
         echo = echo_;
     }
-    if (echo) echo(line);
+    if (echo)
+        echo(line);
 }
 
 std::vector<std::string> HostConsole::lines() const {
@@ -58,7 +59,8 @@ void HostPopups::show(const char* message, const char* title, uint32_t kind) {
         messages_.push_back(m);
         echo = echo_;
     }
-    if (echo) echo(m);
+    if (echo)
+        echo(m);
 }
 
 std::vector<PopupMessage> HostPopups::messages() const {
@@ -93,7 +95,8 @@ bool HostLibrary::service_query(service_base*& out, const GUID& guid) noexcept {
 }
 
 void HostLibrary::allItems(track_list_sink& out) {
-    for (Track* t : tracks_) out.append(t);
+    for (Track* t : tracks_)
+        out.append(t);
 }
 
 }  // namespace player

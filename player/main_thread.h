@@ -13,7 +13,8 @@ public:
     explicit MainThread(Violations& v) : id_(std::this_thread::get_id()), violations_(v) {}
     bool isCurrent() const { return std::this_thread::get_id() == id_; }
     void check(const char* operation) const {
-        if (!isCurrent()) violations_.report(std::string(operation) + " called off the main thread");
+        if (!isCurrent())
+            violations_.report(std::string(operation) + " called off the main thread");
     }
 
 private:

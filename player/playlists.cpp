@@ -29,11 +29,13 @@ size_t PlaylistStore::activePlaylist() {
 }
 
 void PlaylistStore::setActivePlaylist(size_t playlist) {
-    if (find(playlist, "setActivePlaylist")) active_ = playlist;
+    if (find(playlist, "setActivePlaylist"))
+        active_ = playlist;
 }
 
 void PlaylistStore::setPlayingPlaylist(size_t playlist) {
-    if (find(playlist, "setPlayingPlaylist")) playing_ = playlist;
+    if (find(playlist, "setPlayingPlaylist"))
+        playing_ = playlist;
 }
 
 size_t PlaylistStore::createPlaylist(const char* name, size_t nameLength, size_t position) {
@@ -43,8 +45,10 @@ size_t PlaylistStore::createPlaylist(const char* name, size_t nameLength, size_t
     p.changed = true;
     size_t at = position > playlists_.size() ? playlists_.size() : position;
     playlists_.insert(playlists_.begin() + static_cast<std::ptrdiff_t>(at), std::move(p));
-    if (active_ != none && active_ >= at) ++active_;
-    if (playing_ != none && playing_ >= at) ++playing_;
+    if (active_ != none && active_ >= at)
+        ++active_;
+    if (playing_ != none && playing_ >= at)
+        ++playing_;
     return at;
 }
 
@@ -56,24 +60,28 @@ size_t PlaylistStore::itemCount(size_t playlist) {
 void PlaylistStore::enumerateItems(size_t playlist, const bit_array& mask,
                                    playlist_item_visitor& visitor) {
     Playlist* p = find(playlist, "enumerateItems");
-    if (!p) return;
+    if (!p)
+        return;
     // A snapshot, so a visitor that changes the playlist cannot pull items from under the walk.
     std::vector<PlaylistItem> items = p->items;
     for (size_t i = 0; i < items.size(); ++i) {
-        if (mask.get(i) && !visitor.visit(i, items[i].track.get(), items[i].selected)) break;
+        if (mask.get(i) && !visitor.visit(i, items[i].track.get(), items[i].selected))
+            break;
     }
 }
 
 bool PlaylistStore::playlistName(size_t playlist, string_receiver& out) {
     main_.check("playlistName");
-    if (playlist >= playlists_.size()) return false;
+    if (playlist >= playlists_.size())
+        return false;
     out.set(playlists_[playlist].name.c_str(), playlists_[playlist].name.size());
     return true;
 }
 
 bool PlaylistStore::reorderItems(size_t playlist, const size_t* order, size_t count) {
     Playlist* p = find(playlist, "reorderItems");
-    if (!p) return false;
+    if (!p)
+        return false;
     if (count != p->items.size()) {
         violations_.report("reorderItems with " + std::to_string(count) +
                            " positions for a playlist of " + std::to_string(p->items.size()));
@@ -92,7 +100,8 @@ bool PlaylistStore::reorderItems(size_t playlist, const size_t* order, size_t co
     size_t focus = none;
     for (size_t i = 0; i < count; ++i) {
         next.push_back(p->items[order[i]]);
-        if (order[i] == p->focus) focus = i;
+        if (order[i] == p->focus)
+            focus = i;
     }
     p->items.swap(next);
     p->focus = focus;
@@ -103,21 +112,26 @@ bool PlaylistStore::reorderItems(size_t playlist, const size_t* order, size_t co
 void PlaylistStore::setSelection(size_t playlist, const bit_array& affected,
                                  const bit_array& state) {
     Playlist* p = find(playlist, "setSelection");
-    if (!p) return;
+    if (!p)
+        return;
     for (size_t i = 0; i < p->items.size(); ++i) {
-        if (affected.get(i)) p->items[i].selected = state.get(i);
+        if (affected.get(i))
+            p->items[i].selected = state.get(i);
     }
     p->changed = true;
 }
 
 bool PlaylistStore::removeItems(size_t playlist, const bit_array& mask) {
     Playlist* p = find(playlist, "removeItems");
-    if (!p) return false;
+    if (!p)
+        return false;
     std::vector<PlaylistItem> kept;
     size_t focus = none;
     for (size_t i = 0; i < p->items.size(); ++i) {
-        if (mask.get(i)) continue;
-        if (i == p->focus) focus = kept.size();
+        if (mask.get(i))
+            continue;
+        if (i == p->focus)
+            focus = kept.size();
         kept.push_back(std::move(p->items[i]));
     }
     p->items.swap(kept);
@@ -128,7 +142,8 @@ bool PlaylistStore::removeItems(size_t playlist, const bit_array& mask) {
 
 void PlaylistStore::setFocusItem(size_t playlist, size_t item) {
     Playlist* p = find(playlist, "setFocusItem");
-    if (!p) return;
+    if (!p)
+        return;
     p->focus = item < p->items.size() ? item : none;
     p->changed = true;
 }
@@ -136,26 +151,29 @@ void PlaylistStore::setFocusItem(size_t playlist, size_t item) {
 size_t PlaylistStore::insertItems(size_t playlist, size_t base, const track_list& items,
                                   const bit_array& selection) {
     Playlist* p = find(playlist, "insertItems");
-    if (!p) return none;
+    if (!p)
+        return none;
     size_t at = base > p->items.size() ? p->items.size() : base;
     std::vector<PlaylistItem> added;
     added.reserve(items.count());
     for (size_t i = 0; i < items.count(); ++i) {
         added.push_back({service_ptr<metadb_handle>(items.item(i)), selection.get(i)});
     }
-    p->items.insert(p->items.begin() + static_cast<std::ptrdiff_t>(at), added.begin(),
-                    added.end());
-    if (p->focus != none && p->focus >= at) p->focus += added.size();
+    p->items.insert(p->items.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
+    if (p->focus != none && p->focus >= at)
+        p->focus += added.size();
     p->changed = true;
     return at;
 }
 
 void PlaylistStore::saveUndoState(size_t playlist) {
-    if (Playlist* p = find(playlist, "saveUndoState")) p->undo.push_back(p->items);
+    if (Playlist* p = find(playlist, "saveUndoState"))
+        p->undo.push_back(p->items);
 }
 
 bool PlaylistStore::undo(size_t playlist) {
-    if (playlist >= playlists_.size() || playlists_[playlist].undo.empty()) return false;
+    if (playlist >= playlists_.size() || playlists_[playlist].undo.empty())
+        return false;
     Playlist& p = playlists_[playlist];
     p.items = std::move(p.undo.back());
     p.undo.pop_back();

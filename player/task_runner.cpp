@@ -12,7 +12,8 @@ public:
 
     void setProgress(uint32_t value) override {
         check("setProgress");
-        if (value > progress_max) violations_.report("setProgress beyond 5000");
+        if (value > progress_max)
+            violations_.report("setProgress beyond 5000");
         update([&] { record_.progress.push_back(value); }, TaskEvent::Kind::progress);
     }
     void setStatusText(const char* text) override {
@@ -37,7 +38,8 @@ private:
             std::lock_guard lock(runner_.mutex_);
             change();
         }
-        if (runner_.observer_) runner_.observer_(TaskEvent{kind, record_});
+        if (runner_.observer_)
+            runner_.observer_(TaskEvent{kind, record_});
     }
 
     TaskRunnerImpl& runner_;
@@ -79,7 +81,8 @@ bool TaskRunnerImpl::runTask(threaded_process_callback* task, uint32_t flags, Wi
         records_.push_back(TaskRecord{title ? title : "", flags, {}, {}, 0, false});
         record = &records_.back();
     }
-    if (observer_) observer_(TaskEvent{TaskEvent::Kind::opened, *record});
+    if (observer_)
+        observer_(TaskEvent{TaskEvent::Kind::opened, *record});
 
     Status status(*this, *record, violations_);
     Abort abortSignal(abortRequested_);
@@ -89,7 +92,8 @@ bool TaskRunnerImpl::runTask(threaded_process_callback* task, uint32_t flags, Wi
         hold->run(status, abortSignal);
     });
     worker.join();
-    if (observer_) observer_(TaskEvent{TaskEvent::Kind::ranOut, *record});
+    if (observer_)
+        observer_(TaskEvent{TaskEvent::Kind::ranOut, *record});
     bool aborted = abortRequested_.load();
     {
         std::lock_guard lock(mutex_);
@@ -101,13 +105,15 @@ bool TaskRunnerImpl::runTask(threaded_process_callback* task, uint32_t flags, Wi
         std::lock_guard lock(mutex_);
         record->referencesAfterRun = left;
     }
-    if (observer_) observer_(TaskEvent{TaskEvent::Kind::closed, *record});
+    if (observer_)
+        observer_(TaskEvent{TaskEvent::Kind::closed, *record});
     running_.store(false);
     return true;
 }
 
 void TaskRunnerImpl::abort() {
-    if (running_.load()) abortRequested_.store(true);
+    if (running_.load())
+        abortRequested_.store(true);
 }
 
 void TaskRunnerImpl::setObserver(std::function<void(const TaskEvent&)> observer) {

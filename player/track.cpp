@@ -10,7 +10,9 @@ namespace player {
 Track::Track(std::string path, TrackFields fields, const TrackDatabaseImpl& db, Violations& v)
     : path_(std::move(path)), fields_(std::move(fields)), db_(db), violations_(v) {}
 
-int Track::service_add_ref() noexcept { return refs_.fetch_add(1) + 1; }
+int Track::service_add_ref() noexcept {
+    return refs_.fetch_add(1) + 1;
+}
 
 int Track::service_release() noexcept {
     int now = refs_.load();
@@ -47,7 +49,8 @@ bool Track::readInfo(const TrackInfo*& out) const {
 size_t Track::findMeta(const char* name) const {
     checkLock("findMeta");
     for (size_t i = 0; i < fields_.meta.size(); ++i) {
-        if (fields_.meta[i].first == name) return i;
+        if (fields_.meta[i].first == name)
+            return i;
     }
     return none;
 }
@@ -69,7 +72,8 @@ const char* Track::metaValue(size_t field, size_t n) const {
 size_t Track::findInfo(const char* name) const {
     checkLock("findInfo");
     for (size_t i = 0; i < fields_.info.size(); ++i) {
-        if (fields_.info[i].first == name) return i;
+        if (fields_.info[i].first == name)
+            return i;
     }
     return none;
 }

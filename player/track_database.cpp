@@ -11,7 +11,8 @@ bool TrackDatabaseImpl::service_query(service_base*& out, const GUID& guid) noex
 
 void TrackDatabaseImpl::lock() {
     mutex_.lock();
-    if (depth_++ == 0) owner_.store(std::this_thread::get_id());
+    if (depth_++ == 0)
+        owner_.store(std::this_thread::get_id());
 }
 
 void TrackDatabaseImpl::unlock() {
@@ -19,7 +20,8 @@ void TrackDatabaseImpl::unlock() {
         violations_.report("TrackDatabase unlocked by a thread that does not hold it");
         return;
     }
-    if (--depth_ == 0) owner_.store(std::thread::id{});
+    if (--depth_ == 0)
+        owner_.store(std::thread::id{});
     mutex_.unlock();
 }
 

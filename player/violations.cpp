@@ -7,7 +7,8 @@ namespace player {
 
 void Violations::report(std::string what) {
     std::lock_guard lock(mutex_);
-    if (!quiet_) std::fprintf(stderr, "host: plug-in misuse: %s\n", what.c_str());
+    if (!quiet_)
+        std::fprintf(stderr, "host: plug-in misuse: %s\n", what.c_str());
     list_.push_back(std::move(what));
 }
 

@@ -11,14 +11,16 @@ void ArtistPlaylistGenerator::work(TaskStatus& status, AbortSignal& abort) {
         status.setStatusText("Downloading chart listing from Last.Fm...");
         status.refresh();
         ChartEntryList chart = fetchTopTracks(artistName, &abort);
-        if (abort.isAborted()) throw exception_aborted();
+        if (abort.isAborted())
+            throw exception_aborted();
         status.setStatusText("Generating Playlist...");
         status.refresh();
 
         TrackDatabaseLock lock;
         FilterByArtist(artistName.c_str(), libraryTracks);
         for (const auto& [reach, title] : chart) {
-            if (auto track = FindTrack(libraryTracks, title.c_str())) resultTracks.append(track);
+            if (auto track = FindTrack(libraryTracks, title.c_str()))
+                resultTracks.append(track);
         }
     });
 }

@@ -33,7 +33,8 @@ int32_t score(int32_t match, int32_t reach) {
 
 const metadb_handle_list& tracksOf(const ArtistTrackMap& map, const std::string& artist) {
     auto found = map.find(artist);
-    if (found == map.end()) throw ServiceError("unawaited exception");
+    if (found == map.end())
+        throw ServiceError("unawaited exception");
     return found->second;
 }
 
@@ -47,7 +48,8 @@ ScoredEntryList scoreCharts(const SimilarArtistList& similar, const UsedArtists&
     uint64_t v = 0;
     size_t position = 0;
     for (const auto& [match, name] : similar) {
-        if (!selection.used[position++]) continue;
+        if (!selection.used[position++])
+            continue;
         ++v;
         status.setProgress(
             static_cast<uint32_t>(v * TaskStatus::progress_max / (selection.count + 2)));
@@ -63,7 +65,8 @@ ScoredEntryList scoreCharts(const SimilarArtistList& similar, const UsedArtists&
             consoleLineFormatted("foo_chartloom: Error getting Charts for %s: %s", name.c_str(),
                                  e.what());
         }
-        if (abort.isAborted()) throw exception_aborted();
+        if (abort.isAborted())
+            throw exception_aborted();
     }
     return scored;
 }
@@ -84,7 +87,8 @@ void appendShuffled(const SimilarArtistList& similar, const UsedArtists& selecti
     seedShuffle(static_cast<uint32_t>(std::time(nullptr)));  // modulo 2^32
     for (int round = 0; !pool.empty() && round < ShuffleDraws; ++round) {
         const auto& tracks = tracksOf(selection.tracks, *pool[drawShuffle() % pool.size()]);
-        if (tracks.count() > 0) result.append(tracks.item(drawShuffle() % tracks.count()));
+        if (tracks.count() > 0)
+            result.append(tracks.item(drawShuffle() % tracks.count()));
     }
 }
 
@@ -96,12 +100,14 @@ void ArtistSimilarPlaylistGenerator::work(TaskStatus& status, AbortSignal& abort
         status.setStatusText("Downloading similar artist list from Last.Fm...");
         status.refresh();
         SimilarArtistList similar = fetchSimilarArtists(artistName, &abort);
-        if (abort.isAborted()) throw exception_aborted();
+        if (abort.isAborted())
+            throw exception_aborted();
 
         UsedArtists selection = selectUsedArtists(similar, libraryTracks);
         std::vector<ChartEntryList> charts;
         ScoredEntryList scored;
-        if (chartsMode) scored = scoreCharts(similar, selection, charts, status, abort);
+        if (chartsMode)
+            scored = scoreCharts(similar, selection, charts, status, abort);
 
         status.setStatusText("Generating Playlist...");
         status.setProgress(TaskStatus::progress_max);

@@ -11,7 +11,8 @@ namespace {
 
 const char* firstMeta(const TrackInfo& info, const char* name) {
     size_t field = info.findMeta(name);
-    if (field == none || info.metaValueCount(field) == 0) return nullptr;
+    if (field == none || info.metaValueCount(field) == 0)
+        return nullptr;
     return info.metaValue(field, 0);
 }
 
@@ -19,7 +20,8 @@ const char* firstMeta(const TrackInfo& info, const char* name) {
 // before the bracket) or whole. A bracket in first place leaves the whole title.
 bool matchesBeforeBracket(const char* trackTitle, const char* chartTitle) {
     size_t p = std::strcspn(trackTitle, "([");
-    if (trackTitle[p] == '\0') return false;
+    if (trackTitle[p] == '\0')
+        return false;
     size_t lessOne = p == 0 ? none : p - 1;
     return stricmp_utf8_ex(trackTitle, lessOne, chartTitle, none) == 0 ||
            stricmp_utf8_ex(trackTitle, p, chartTitle, none) == 0;
@@ -29,18 +31,22 @@ bool matchesBeforeBracket(const char* trackTitle, const char* chartTitle) {
 
 bool TrackHasArtist(metadb_handle* track, const char* artist) {
     const TrackInfo* info = nullptr;
-    if (!track->readInfo(info) || !info) return false;
+    if (!track->readInfo(info) || !info)
+        return false;
     size_t field = info->findMeta("artist");
-    if (field == none) return false;
+    if (field == none)
+        return false;
     for (size_t n = 0; n < info->metaValueCount(field); ++n) {
-        if (stricmp_utf8(info->metaValue(field, n), artist) == 0) return true;
+        if (stricmp_utf8(info->metaValue(field, n), artist) == 0)
+            return true;
     }
     return false;
 }
 
 void FilterByArtist(const char* artist, metadb_handle_list& tracks) {
     bit_array_bittable drop(tracks.count());
-    for (size_t i = 0; i < tracks.count(); ++i) drop.set(i, !TrackHasArtist(tracks.item(i), artist));
+    for (size_t i = 0; i < tracks.count(); ++i)
+        drop.set(i, !TrackHasArtist(tracks.item(i), artist));
     tracks.removeMask(drop);
 }
 
@@ -51,12 +57,15 @@ size_t FindTrackIndex(const char* title, const track_list& tracks) {
     for (int pass = 1; pass <= 2 && bestPosition == none; ++pass) {
         for (size_t j = 0; j < tracks.count(); ++j) {
             const TrackInfo* info = nullptr;
-            if (!tracks.item(j)->readInfo(info) || !info) continue;
+            if (!tracks.item(j)->readInfo(info) || !info)
+                continue;
             const char* trackTitle = firstMeta(*info, "title");
-            if (!trackTitle) continue;
+            if (!trackTitle)
+                continue;
             bool candidate = pass == 1 ? stricmp_utf8(trackTitle, title) == 0
                                        : matchesBeforeBracket(trackTitle, title);
-            if (!candidate) continue;
+            if (!candidate)
+                continue;
             size_t bitrateField = info->findInfo("bitrate");
             // Read wide, compared as 32 bits.
             auto bitrate = static_cast<int32_t>(
@@ -74,7 +83,8 @@ size_t FindTrackIndex(const char* title, const track_list& tracks) {
 
 service_ptr<metadb_handle> FindTrack(const track_list& tracks, const char* title) {
     size_t index = FindTrackIndex(title, tracks);
-    return index == none ? service_ptr<metadb_handle>() : service_ptr<metadb_handle>(tracks.item(index));
+    return index == none ? service_ptr<metadb_handle>()
+                         : service_ptr<metadb_handle>(tracks.item(index));
 }
 
 }  // namespace chartloom

@@ -4,10 +4,13 @@
 
 namespace chartloom {
 
-void PlaylistGenerator::init() { libraryTracks = librarySnapshot(); }
+void PlaylistGenerator::init() {
+    libraryTracks = librarySnapshot();
+}
 
 void PlaylistGenerator::done() {
-    if (succeeded) publishPlaylist(playlistName, resultTracks);
+    if (succeeded)
+        publishPlaylist(playlistName, resultTracks);
 }
 
 }  // namespace chartloom

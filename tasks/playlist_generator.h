@@ -34,7 +34,8 @@ protected:
                 throw ServiceError("Did not find enough tracks to make a playlist");
             }
             succeeded = true;
-            if (abort.isAborted()) throw exception_aborted();
+            if (abort.isAborted())
+                throw exception_aborted();
         } catch (const exception_aborted&) {
             succeeded = false;
         } catch (const std::exception& e) {

@@ -31,7 +31,8 @@ void forEachItem(PlaylistService& playlists, size_t playlist, const bit_array& m
 
 void appendSelected(PlaylistService& playlists, size_t playlist, metadb_handle_list& out) {
     forEachItem(playlists, playlist, bit_array_true(), [&](size_t, metadb_handle* h, bool sel) {
-        if (sel) out.append(h);
+        if (sel)
+            out.append(h);
     });
 }
 
@@ -40,7 +41,8 @@ void appendSelected(PlaylistService& playlists, size_t playlist, metadb_handle_l
 void PlaylistSortWorker::init() {
     auto playlists = lookupService<PlaylistService>(hostApi());
     size_t active = playlists->activePlaylist();
-    if (active != none) appendSelected(*playlists, active, artistTracks);
+    if (active != none)
+        appendSelected(*playlists, active, artistTracks);
     artistName = dominant_artist(artistTracks);
     playlistIndex = active;
     playlistSize = active != none ? playlists->itemCount(active) : 0;
@@ -51,10 +53,12 @@ void PlaylistSortWorker::init() {
                     [&](size_t i, metadb_handle*, bool selected) { mask.set(i, selected); });
         TrackDatabaseLock lock;
         for (size_t i = 0; i < playlistSize; ++i) {
-            if (!mask.get(i)) continue;
+            if (!mask.get(i))
+                continue;
             forEachItem(*playlists, active, bit_array_range(i, 1),
                         [&](size_t, metadb_handle* h, bool) {
-                            if (!TrackHasArtist(h, artistName.c_str())) mask.set(i, false);
+                            if (!TrackHasArtist(h, artistName.c_str()))
+                                mask.set(i, false);
                         });
         }
         playlists->setSelection(active, bit_array_true(), mask);
@@ -62,18 +66,21 @@ void PlaylistSortWorker::init() {
         appendSelected(*playlists, active, artistTracks);
     }
     for (size_t i = 0; i < playlistSize; ++i) {
-        if (mask.get(i)) trackPositions.push_back(i);
+        if (mask.get(i))
+            trackPositions.push_back(i);
     }
 }
 
 void PlaylistSortWorker::work(TaskStatus& status, AbortSignal& abort) {
     // Nothing of the artist is selected: there is no block to sort, and nothing to tell.
-    if (trackPositions.empty() || trackPositions.size() != artistTracks.count()) return;
+    if (trackPositions.empty() || trackPositions.size() != artistTracks.count())
+        return;
     try {
         status.setStatusText("Downloading chart listing from Last.Fm...");
         status.refresh();
         ChartEntryList chart = fetchTopTracks(artistName, &abort);
-        if (abort.isAborted()) throw exception_aborted();
+        if (abort.isAborted())
+            throw exception_aborted();
         status.setStatusText("Sorting selected items...");
         status.refresh();
 
@@ -84,9 +91,11 @@ void PlaylistSortWorker::work(TaskStatus& status, AbortSignal& abort) {
             TrackDatabaseLock lock;
             for (const auto& [reach, title] : chart) {
                 size_t j = FindTrackIndex(title.c_str(), artistTracks);
-                if (j == none) continue;
+                if (j == none)
+                    continue;
                 size_t p = trackPositions[j];
-                if (used.get(p)) continue;  // a second title for an item adds nothing
+                if (used.get(p))
+                    continue;  // a second title for an item adds nothing
                 sorted.push_back(p);
                 used.set(p, true);
             }
@@ -101,11 +110,13 @@ void PlaylistSortWorker::work(TaskStatus& status, AbortSignal& abort) {
             } else if (i - firstPosition < sortedCount) {
                 newOrder[i] = sorted[i - firstPosition];
             } else {
-                while (used.get(source)) ++source;
+                while (used.get(source))
+                    ++source;
                 newOrder[i] = source++;
             }
         }
-        if (abort.isAborted()) throw exception_aborted();
+        if (abort.isAborted())
+            throw exception_aborted();
         succeeded = true;
     } catch (const std::exception& e) {
         errorMessageBox(e.what());

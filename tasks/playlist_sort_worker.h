@@ -22,7 +22,7 @@ protected:
 
 private:
     bool succeeded = false;
-    metadb_handle_list artistTracks;     // the artist's selected items, playlist order
+    metadb_handle_list artistTracks;  // the artist's selected items, playlist order
     size_t playlistIndex = none;
     size_t playlistSize = 0;
     std::vector<size_t> newOrder;        // newOrder[i]: old position of the item going to i

@@ -14,7 +14,8 @@ void publishPlaylist(const char* name, const track_list& tracks) {
     size_t count = playlists->playlistCount();
     for (size_t i = 0; i < count; ++i) {
         StringValue existing;
-        if (!playlists->playlistName(i, existing)) break;
+        if (!playlists->playlistName(i, existing))
+            break;
         if (stricmp_utf8_ex(existing.value.c_str(), existing.value.size(), name, none) == 0) {
             index = i;
             break;

@@ -11,7 +11,9 @@ constexpr int32_t MaxPlaces = RequestedArtistMatch;
 
 }  // namespace
 
-void seedShuffle(uint32_t seed) { t_state = seed; }
+void seedShuffle(uint32_t seed) {
+    t_state = seed;
+}
 
 uint32_t drawShuffle() {
     t_state = t_state * 214013u + 2531011u;

@@ -16,7 +16,8 @@ UsedArtists selectUsedArtists(const SimilarArtistList& similar, const track_list
             TrackDatabaseLock lock;
             FilterByArtist(it->second.c_str(), tracks);
         }
-        if (tracks.count() == 0) continue;
+        if (tracks.count() == 0)
+            continue;
         result.tracks.try_emplace(it->second, std::move(tracks));
         result.used[position] = true;
         ++result.count;

@@ -106,7 +106,8 @@ TEST_F(DownloadPage, ChunkKeepsOnlyWhatComesBeforeItsNul) {
 
 TEST_F(DownloadPage, SeveralMegabytesArriveIntact) {
     std::string body;
-    for (int i = 0; body.size() < 5'000'000; ++i) body += "<track>" + std::to_string(i) + "</track>";
+    for (int i = 0; body.size() < 5'000'000; ++i)
+        body += "<track>" + std::to_string(i) + "</track>";
     server.route(kPath, Response::text(200, body));
     EXPECT_EQ(fetch(), body);
 }

@@ -40,9 +40,11 @@ TEST(EncodeArtistName, WorstCaseIsFiveTimesTheInput) {
 
 TEST(EncodeArtistName, OnlyPrintableAsciiComesOut) {
     std::string every;
-    for (int c = 1; c < 256; ++c) every.push_back(static_cast<char>(c));
+    for (int c = 1; c < 256; ++c)
+        every.push_back(static_cast<char>(c));
     std::string out = encodeArtistName(every.c_str());
-    for (char c : out) EXPECT_TRUE(c > 0x20 && c < 0x7F) << int(c);
+    for (char c : out)
+        EXPECT_TRUE(c > 0x20 && c < 0x7F) << int(c);
     EXPECT_EQ(out.find('+'), std::string::npos);
 }
 

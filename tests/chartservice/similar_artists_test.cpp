@@ -42,8 +42,9 @@ TEST_F(SimilarArtists, MissingMatchesFallBackByPosition) {
 }
 
 TEST_F(SimilarArtists, EqualMatchesKeepFeedOrderAndNamesStayAsSpelled) {
-    EXPECT_EQ(fetch(feed(artist("blur", "101") + artist("Gorillaz", "60") + artist("GORILLAZ", "60"))),
-              (Entries{{101, "blur"}, {101, "Blur"}, {60, "Gorillaz"}, {60, "GORILLAZ"}}));
+    EXPECT_EQ(
+        fetch(feed(artist("blur", "101") + artist("Gorillaz", "60") + artist("GORILLAZ", "60"))),
+        (Entries{{101, "blur"}, {101, "Blur"}, {60, "Gorillaz"}, {60, "GORILLAZ"}}));
 }
 
 TEST_F(SimilarArtists, ConsoleLineNamesTheArtistAsTheServiceSpellsIt) {
@@ -62,8 +63,10 @@ TEST_F(SimilarArtists, Failures) {
         std::string message;
         bool printsLine;
     } cases[] = {
-        {"short page", "<x/>", "Last.fm returned an empty page.\nThis is usually the result of a "
-                               "server overload. Try again later", false},
+        {"short page", "<x/>",
+         "Last.fm returned an empty page.\nThis is usually the result of a "
+         "server overload. Try again later",
+         false},
         {"one artist", feed(artist("Oasis", "90")), empty, true},
         {"not XML", "this is no feed at all", empty, true},
         {"empty name", feed(artist("A", "9") + artist("", "5")), invalid, true},

@@ -76,8 +76,9 @@ TEST_F(TopTracks, Failures) {
         std::string body;
         std::string message;
     } cases[] = {
-        {"nine bytes", "<a>12</a>", "Last.fm returned an empty page.\nThis is usually the result "
-                                    "of a server overload. Try again later"},
+        {"nine bytes", "<a>12</a>",
+         "Last.fm returned an empty page.\nThis is usually the result "
+         "of a server overload. Try again later"},
         {"ten bytes, not XML", "plain text", empty},
         {"wrong root", "<toptracks>" + track("A", "1") + track("B", "1") + "</toptracks>", empty},
         {"one track", feed(track("A", "10")), empty},
@@ -104,7 +105,8 @@ TEST_F(TopTracks, AbortAfterTheDownload) {
     struct Always final : AbortSignal {
         bool isAborted() const override { return true; }
     } abort;
-    serveFeed("Blur", "toptracks.xml", Response::text(200, feed(track("A", "1") + track("B", "1"))));
+    serveFeed("Blur", "toptracks.xml",
+              Response::text(200, feed(track("A", "1") + track("B", "1"))));
     EXPECT_THROW(fetchTopTracks("Blur", &abort), exception_aborted);
 }
 

@@ -18,7 +18,8 @@ protected:
     std::vector<std::string> texts(const std::vector<player::Track*>& tracks,
                                    const GUID& caller = Host::caller_playlist) {
         std::vector<std::string> out;
-        for (const auto& e : menu(tracks, caller)) out.push_back(e.shown ? e.text : "<hidden>");
+        for (const auto& e : menu(tracks, caller))
+            out.push_back(e.shown ? e.text : "<hidden>");
         return out;
     }
     player::Track& byArtists(std::vector<std::string> artists) {
@@ -73,8 +74,7 @@ TEST_P(MenuTexts, NameTheDominantArtist) {
 }
 
 const std::vector<std::string> plainNames = {"Artist Charts Playlist", "Sort by Artist Charts",
-                                             "Similar Charts Playlist",
-                                             "Similar Shuffle Playlist"};
+                                             "Similar Charts Playlist", "Similar Shuffle Playlist"};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MenuTexts,
@@ -101,14 +101,24 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Blur's Charts Playlist", "Sort by Blur's Charts",
                     "Blur's Similar Charts Playlist", "Blur's Similar Shuffle Playlist"}},
         ArtistCase{"NonAsciiCaseFolds",
-                   {{"\xC3\x89" "dith"}, {"\xC3\xA9" "dith"}, {"Zaz"}},
-                   {"\xC3\x89" "dith's Charts Playlist", "Sort by \xC3\x89" "dith's Charts",
-                    "\xC3\x89" "dith's Similar Charts Playlist",
-                    "\xC3\x89" "dith's Similar Shuffle Playlist"}}),
+                   {{"\xC3\x89"
+                     "dith"},
+                    {"\xC3\xA9"
+                     "dith"},
+                    {"Zaz"}},
+                   {"\xC3\x89"
+                    "dith's Charts Playlist",
+                    "Sort by \xC3\x89"
+                    "dith's Charts",
+                    "\xC3\x89"
+                    "dith's Similar Charts Playlist",
+                    "\xC3\x89"
+                    "dith's Similar Shuffle Playlist"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(ContextMenu, EmptySelectionShowsNothingAndRunsNothing) {
-    for (const auto& e : menu({})) EXPECT_FALSE(e.shown) << e.name;
+    for (const auto& e : menu({}))
+        EXPECT_FALSE(e.shown) << e.name;
     for (const char* name : {"Artist Charts Playlist", "Similar Charts Playlist"}) {
         EXPECT_FALSE(host->runMenuItem(name, {}, Host::caller_playlist));
     }
@@ -138,8 +148,8 @@ TEST_F(ContextMenu, UnreadableRecordsDoNotVote) {
 
 TEST_F(ContextMenu, WithoutArtistPlaylistCommandsComplainAndStartNothing) {
     auto& t = track("no-artist", {{"title", {"x"}}});
-    for (const char* name : {"Artist Charts Playlist", "Similar Charts Playlist",
-                             "Similar Shuffle Playlist"}) {
+    for (const char* name :
+         {"Artist Charts Playlist", "Similar Charts Playlist", "Similar Shuffle Playlist"}) {
         host->console().clear();
         EXPECT_TRUE(host->runMenuItem(name, {&t}, Host::caller_playlist));
         EXPECT_EQ(host->console().lines(),
@@ -176,11 +186,11 @@ TEST_P(StartOperations, HandTheTaskToTheRunner) {
 
 INSTANTIATE_TEST_SUITE_P(
     Items, StartOperations,
-    testing::Values(StartCase{"Artist Charts Playlist", "Generating Charts Playlist for Blur", 0x11},
-                    StartCase{"Sort by Artist Charts", "Sorting by artist charts", 0x11},
-                    StartCase{"Similar Charts Playlist",
-                              "Generating Similar Artists Playlist for Blur", 0x15},
-                    StartCase{"Similar Shuffle Playlist",
-                              "Generating Similar Artists Playlist for Blur", 0x15}));
+    testing::Values(
+        StartCase{"Artist Charts Playlist", "Generating Charts Playlist for Blur", 0x11},
+        StartCase{"Sort by Artist Charts", "Sorting by artist charts", 0x11},
+        StartCase{"Similar Charts Playlist", "Generating Similar Artists Playlist for Blur", 0x15},
+        StartCase{"Similar Shuffle Playlist", "Generating Similar Artists Playlist for Blur",
+                  0x15}));
 
 }  // namespace

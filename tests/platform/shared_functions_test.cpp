@@ -8,7 +8,9 @@
 
 namespace {
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 struct CompareCase {
     const char* a;
@@ -32,13 +34,13 @@ INSTANTIATE_TEST_SUITE_P(
                     CompareCase{"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89", 0},  // Été / éTÉ
                     CompareCase{"\xC3\x84pfel", "\xC3\xA4PFEL", 0},            // Äpfel
                     CompareCase{"\xD0\x96\xD1\x83\xD0\xBA", "\xD0\xB6\xD0\xA3\xD0\x9A", 0},  // Жук
-                    CompareCase{"\xC3\xA9", "\xC3\xA8", 1},     // é after è
-                    CompareCase{"Z", "\xC3\xA9", -1},          // ASCII before non-ASCII
-                    CompareCase{"a\xFF", "A\xFF", 0},          // same broken byte
-                    CompareCase{"a\xFF", "a\xFE", 1},          // broken bytes by value
-                    CompareCase{"\xC3", "\xC3\xA9", 1},        // cut sequence vs letter
-                    CompareCase{"\xE0\x80\x80", "\xE0", 1},    // overlong: three broken bytes
-                    CompareCase{"\xED\xA0\x80", "\xED", 1},    // surrogate is broken, not a letter
+                    CompareCase{"\xC3\xA9", "\xC3\xA8", 1},  // é after è
+                    CompareCase{"Z", "\xC3\xA9", -1},        // ASCII before non-ASCII
+                    CompareCase{"a\xFF", "A\xFF", 0},        // same broken byte
+                    CompareCase{"a\xFF", "a\xFE", 1},        // broken bytes by value
+                    CompareCase{"\xC3", "\xC3\xA9", 1},      // cut sequence vs letter
+                    CompareCase{"\xE0\x80\x80", "\xE0", 1},  // overlong: three broken bytes
+                    CompareCase{"\xED\xA0\x80", "\xED", 1},  // surrogate is broken, not a letter
                     CompareCase{"x\xF0\x9F\x98\x80", "X\xF0\x9F\x98\x80", 0}));
 
 TEST(StricmpUtf8Ex, LengthBoundsTheFirstString) {

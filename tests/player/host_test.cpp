@@ -16,9 +16,9 @@ class StrictHost : public testing::Test {
 protected:
     StrictHost() { host.violations().setQuiet(true); }
     Host host;
-    player::Track& blur = host.addTrack("Blur/Song 2.flac",
-                                        fields({{"artist", {"Blur"}}, {"title", {"Song 2"}}},
-                                               {{"bitrate", "320"}}));
+    player::Track& blur =
+        host.addTrack("Blur/Song 2.flac",
+                      fields({{"artist", {"Blur"}}, {"title", {"Song 2"}}}, {{"bitrate", "320"}}));
 };
 
 TEST_F(StrictHost, TrackInfoReadWithoutLockIsReported) {
@@ -74,7 +74,8 @@ size_t makePlaylist(Host& host, const std::vector<player::Track*>& tracks) {
     auto& store = host.playlists();
     size_t p = store.createPlaylist("p", none, none);
     metadb_handle_list list;
-    for (auto* t : tracks) list.append(t);
+    for (auto* t : tracks)
+        list.append(t);
     store.insertItems(p, none, list, bit_array_false());
     return p;
 }
@@ -145,10 +146,10 @@ TEST(HostPlugins, ServicesAreFoundByClass) {
     Host host;
     host.loadPlugin(testing_support::pluginPath());
     HostApi& api = host.api();
-    for (GUID cls : {TaskRunner::class_guid, PlaylistService::class_guid,
-                     LibraryService::class_guid, TrackDatabase::class_guid,
-                     PopupService::class_guid, PlaybackService::class_guid,
-                     contextmenu_item::class_guid}) {
+    for (GUID cls :
+         {TaskRunner::class_guid, PlaylistService::class_guid, LibraryService::class_guid,
+          TrackDatabase::class_guid, PopupService::class_guid, PlaybackService::class_guid,
+          contextmenu_item::class_guid}) {
         service_class_ref ref = api.findServiceClass(cls);
         ASSERT_NE(ref, 0u);
         EXPECT_EQ(api.serviceCount(ref), 1u);

@@ -27,7 +27,8 @@ public:
         status.setStatusText("working");
         status.setProgress(2500);
         status.refresh();
-        if (body) body(status, abort);
+        if (body)
+            body(status, abort);
         sawAbort = abort.isAborted();
     }
     void onDone(WindowHandle, bool aborted) noexcept override {
@@ -67,7 +68,8 @@ TEST(TaskRunner, AbortRaisedWhileRunningReachesTheTask) {
     player::Host host;
     ProbeTask task;
     host.taskRunner().setObserver([&](const player::TaskEvent& e) {
-        if (e.kind == player::TaskEvent::Kind::status) host.taskRunner().abort();
+        if (e.kind == player::TaskEvent::Kind::status)
+            host.taskRunner().abort();
     });
     EXPECT_TRUE(host.taskRunner().runTask(&task, 0x11, nullptr, "t"));
     EXPECT_TRUE(task.sawAbort);

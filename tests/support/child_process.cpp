@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -18,15 +19,18 @@ namespace {
 struct Pipe {
     int fd[2] = {-1, -1};
     Pipe() {
-        if (::pipe2(fd, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        if (::pipe2(fd, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe failed");
     }
     ~Pipe() {
         for (int f : fd) {
-            if (f >= 0) ::close(f);
+            if (f >= 0)
+                ::close(f);
         }
     }
     void closeEnd(int i) {
-        if (fd[i] >= 0) ::close(fd[i]);
+        if (fd[i] >= 0)
+            ::close(fd[i]);
         fd[i] = -1;
     }
 };
@@ -36,10 +40,12 @@ std::vector<std::string> environment(const std::map<std::string, std::string>& c
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
         std::string name = entry.substr(0, entry.find('='));
-        if (!changes.count(name)) env.push_back(entry);
+        if (!changes.count(name))
+            env.push_back(entry);
     }
     for (const auto& [name, value] : changes) {
-        if (!value.empty()) env.push_back(name + "=" + value);
+        if (!value.empty())
+            env.push_back(name + "=" + value);
     }
     return env;
 }
@@ -58,17 +64,20 @@ ChildResult runChild(const std::string& program, const std::vector<std::string>&
     std::vector<std::string> argStore = {program};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (auto& a : argStore) argv.push_back(a.data());
+    for (auto& a : argStore)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<std::string> envStore = environment(options.env);
     std::vector<char*> envp;
-    for (auto& e : envStore) envp.push_back(e.data());
+    for (auto& e : envStore)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
 
     pid_t pid = -1;
     int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
+    if (rc != 0)
+        throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
     out.closeEnd(1);
     err.closeEnd(1);
 
@@ -83,10 +92,17 @@ ChildResult runChild(const std::string& program, const std::vector<std::string>&
             break;
         }
         pollfd fds[2] = {{out.fd[0], POLLIN, 0}, {err.fd[0], POLLIN, 0}};
-        if (::poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
+        // Wakes at least every 20 ms so `watch` can act on things other than output.
+        int ready = ::poll(fds, 2, static_cast<int>(std::min<long>(left.count(), 20)));
+        if (ready <= 0) {
+            if (options.watch)
+                options.watch(pid, result.out, result.err);
+            continue;
+        }
         char buffer[4096];
         for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
             ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             if (n <= 0) {
                 (i == 0 ? outOpen : errOpen) = false;
@@ -95,9 +111,9 @@ ChildResult runChild(const std::string& program, const std::vector<std::string>&
                 continue;
             }
             (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(n));
-            if (options.watch) options.watch(pid, result.out, result.err);
+            if (options.watch)
+                options.watch(pid, result.out, result.err);
         }
-        if (!outOpen && out.fd[0] >= 0) out.closeEnd(0);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);

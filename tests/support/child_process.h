@@ -19,7 +19,8 @@ struct ChildResult {
 struct ChildOptions {
     std::map<std::string, std::string> env;  // set (or, with an empty value, removed)
     std::chrono::milliseconds timeout{20000};
-    // Called with the child's pid and the output so far, whenever output arrives.
+    // Called with the child's pid and the output so far, when output arrives and at least
+    // every 20 ms while the child runs.
     std::function<void(int pid, const std::string& out, const std::string& err)> watch;
 };
 

@@ -21,11 +21,14 @@ protected:
         const auto& items = host->playlists().all().at(host->playlists().active()).items;
         std::vector<player::Track*> selected;
         for (const auto& item : items) {
-            if (item.selected) selected.push_back(static_cast<player::Track*>(item.track.get()));
+            if (item.selected)
+                selected.push_back(static_cast<player::Track*>(item.track.get()));
         }
         ASSERT_TRUE(run("Sort by Artist Charts", selected, Host::caller_playlist));
     }
-    std::vector<std::pair<std::string, bool>> items(size_t p) const { return state().playlists[p].items; }
+    std::vector<std::pair<std::string, bool>> items(size_t p) const {
+        return state().playlists[p].items;
+    }
 
     player::Track *a, *x1, *b, *x2, *c;
 };
@@ -35,10 +38,11 @@ TEST_F(ChartSort, MovesTheArtistsSelectionIntoOneBlockInChartOrder) {
     chart("Blur", {{"X2", 10}, {"X1", 5}});
     sort();
     EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(items(p), (std::vector<std::pair<std::string, bool>>{
-                            {"Oasis/A.flac", false}, {"Blur/X2.flac", true},
-                            {"Blur/X1.flac", true}, {"Oasis/B.flac", false},
-                            {"Oasis/C.flac", false}}));
+    EXPECT_EQ(items(p), (std::vector<std::pair<std::string, bool>>{{"Oasis/A.flac", false},
+                                                                   {"Blur/X2.flac", true},
+                                                                   {"Blur/X1.flac", true},
+                                                                   {"Oasis/B.flac", false},
+                                                                   {"Oasis/C.flac", false}}));
     EXPECT_EQ(host->playlists().all()[p].focus, 1u);
     EXPECT_EQ(lastTask().title, "Sorting by artist charts");
     EXPECT_EQ(lastTask().statusTexts,
@@ -51,10 +55,12 @@ TEST_F(ChartSort, OtherArtistsAndUnchartedItemsGoBehindTheBlockDeselected) {
     size_t p = playlist("Mix", {x1, b, x3, x2, c}, {true, true, true, true, false});
     chart("Blur", {{"X2", 10}, {"X1", 5}});
     sort();
-    EXPECT_EQ(items(p), (std::vector<std::pair<std::string, bool>>{
-                            {"Blur/X2.flac", true}, {"Blur/X1.flac", true},
-                            {"Oasis/B.flac", false}, {"Blur/X3 (uncharted).flac", false},
-                            {"Oasis/C.flac", false}}));
+    EXPECT_EQ(items(p),
+              (std::vector<std::pair<std::string, bool>>{{"Blur/X2.flac", true},
+                                                         {"Blur/X1.flac", true},
+                                                         {"Oasis/B.flac", false},
+                                                         {"Blur/X3 (uncharted).flac", false},
+                                                         {"Oasis/C.flac", false}}));
 }
 
 TEST_F(ChartSort, TwoTitlesForOneItemPlaceItOnceAtTheHigherPlace) {
@@ -69,9 +75,10 @@ TEST_F(ChartSort, NoTitleChoosesAnythingOrderStaysSelectionClears) {
     size_t p = playlist("Mix", {a, x1, b, x2}, {true, true, false, true});
     chart("Blur", {{"Nothing", 10}, {"Here", 5}});
     sort();
-    EXPECT_EQ(items(p), (std::vector<std::pair<std::string, bool>>{
-                            {"Oasis/A.flac", false}, {"Blur/X1.flac", false},
-                            {"Oasis/B.flac", false}, {"Blur/X2.flac", false}}));
+    EXPECT_EQ(items(p), (std::vector<std::pair<std::string, bool>>{{"Oasis/A.flac", false},
+                                                                   {"Blur/X1.flac", false},
+                                                                   {"Oasis/B.flac", false},
+                                                                   {"Blur/X2.flac", false}}));
     EXPECT_EQ(host->playlists().all()[p].focus, 1u);
 }
 
@@ -85,9 +92,10 @@ TEST_F(ChartSort, AbortShowsUserAbortAndKeepsTheOrder) {
     sort();
     EXPECT_EQ(messages(), std::vector<std::string>{"User abort"});
     // The order stays; the narrowing of the selection to the artist does too.
-    EXPECT_EQ(items(p), (std::vector<std::pair<std::string, bool>>{
-                            {"Oasis/A.flac", false}, {"Blur/X1.flac", true},
-                            {"Oasis/B.flac", false}, {"Blur/X2.flac", true}}));
+    EXPECT_EQ(items(p), (std::vector<std::pair<std::string, bool>>{{"Oasis/A.flac", false},
+                                                                   {"Blur/X1.flac", true},
+                                                                   {"Oasis/B.flac", false},
+                                                                   {"Blur/X2.flac", true}}));
 }
 
 TEST_F(ChartSort, ErrorsAreShown) {
@@ -126,7 +134,8 @@ TEST_F(ChartSort, PlaylistThatChangedMeanwhileIsLeftAlone) {
     size_t p = playlist("Mix", {x1, x2}, {true, true});
     chart("Blur", {{"X2", 2}, {"X1", 1}});
     host->taskRunner().setObserver([&](const player::TaskEvent& e) {
-        if (e.kind != player::TaskEvent::Kind::ranOut) return;
+        if (e.kind != player::TaskEvent::Kind::ranOut)
+            return;
         host->playlists().all()[p].items.push_back({service_ptr<metadb_handle>(a), false});
     });
     host->violations().setQuiet(true);
@@ -134,9 +143,9 @@ TEST_F(ChartSort, PlaylistThatChangedMeanwhileIsLeftAlone) {
     host->taskRunner().setObserver(nullptr);
     auto refused = host->violations().take();
     ASSERT_EQ(refused.size(), 1u);
-    EXPECT_NE(refused[0].find("reorderItems with 2 positions for a playlist of 3"), std::string::npos);
-    EXPECT_EQ(paths(p),
-              (std::vector<std::string>{"Blur/X1.flac", "Blur/X2.flac", "Oasis/A.flac"}));
+    EXPECT_NE(refused[0].find("reorderItems with 2 positions for a playlist of 3"),
+              std::string::npos);
+    EXPECT_EQ(paths(p), (std::vector<std::string>{"Blur/X1.flac", "Blur/X2.flac", "Oasis/A.flac"}));
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ TEST_F(ChartsPlaylist, PublishesChartOrderAndStartsPlayback) {
     ASSERT_EQ(lists.size(), 2u);
     EXPECT_EQ(lists[1].name, "#ArtistCharts");
     EXPECT_EQ(paths(1), (std::vector<std::string>{"Blur/Parklife.flac", "Blur/Song 2.flac"}));
-    for (const auto& item : lists[1].items) EXPECT_TRUE(item.selected);
+    for (const auto& item : lists[1].items)
+        EXPECT_TRUE(item.selected);
     EXPECT_EQ(host->playlists().active(), 1u);
     EXPECT_EQ(host->playlists().playing(), 1u);
     EXPECT_EQ(host->playback().starts, 1);
@@ -35,21 +36,24 @@ TEST_F(ChartsPlaylist, PublishesChartOrderAndStartsPlayback) {
     EXPECT_EQ(host->playback().playlist, 1u);
 
     auto task = lastTask();
-    EXPECT_EQ(task.statusTexts, (std::vector<std::string>{"Downloading chart listing from Last.Fm...",
-                                                          "Generating Playlist..."}));
+    EXPECT_EQ(task.statusTexts,
+              (std::vector<std::string>{"Downloading chart listing from Last.Fm...",
+                                        "Generating Playlist..."}));
     EXPECT_EQ(task.refreshes, 2);
     EXPECT_EQ(server.requests().at(0).path, "/1.0/artist/Blur/toptracks.xml");
 }
 
 TEST_F(ChartsPlaylist, OneFoundIsNotEnough) {
     Chart ten;
-    for (int i = 0; i < 9; ++i) ten.push_back({"Missing " + std::to_string(i), 1000 - i});
+    for (int i = 0; i < 9; ++i)
+        ten.push_back({"Missing " + std::to_string(i), 1000 - i});
     ten.push_back({"Tender", 1});
     chart("Blur", ten);
     playlist("Mine", {other}, {true});
     auto before = state();
     run("Artist Charts Playlist", {song2});
-    EXPECT_EQ(messages(), std::vector<std::string>{"Did not find enough tracks to make a playlist"});
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Did not find enough tracks to make a playlist"});
     EXPECT_EQ(state(), before);
 }
 

@@ -26,10 +26,13 @@ protected:
         for (const auto& s : list) {
             std::vector<std::pair<std::string, std::vector<std::string>>> meta = {
                 {"artist", {"Blur"}}};
-            if (!s.title.empty()) meta.push_back({"title", {s.title}});
-            if (!s.plays.empty()) meta.push_back({"PLAY_COUNTER", {s.plays}});
+            if (!s.title.empty())
+                meta.push_back({"title", {s.title}});
+            if (!s.plays.empty())
+                meta.push_back({"PLAY_COUNTER", {s.plays}});
             std::vector<std::pair<std::string, std::string>> info;
-            if (!s.bitrate.empty()) info.push_back({"bitrate", s.bitrate});
+            if (!s.bitrate.empty())
+                info.push_back({"bitrate", s.bitrate});
             out.append(&host.addTrack("t" + std::to_string(n++), fields(meta, info)));
         }
         return out;
@@ -64,7 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"EmptyList", {}, "Song", none},
         FindCase{"CaseIgnored", {{"yesterday"}}, "Yesterday", 0},
         FindCase{"PlaysThenBitrate",
-                 {{"Song", "2", "320"}, {"Song", "5", "192"}, {"Song", "5", "256"}}, "Song", 2},
+                 {{"Song", "2", "320"}, {"Song", "5", "192"}, {"Song", "5", "256"}},
+                 "Song",
+                 2},
         FindCase{"EqualKeepsEarliest", {{"Song", "3", "256"}, {"Song", "3", "256"}}, "Song", 0},
         FindCase{"NoCounterStillBeatsStart", {{"Other"}, {"Song"}}, "Song", 1},
         FindCase{"CounterBelowMinusOneNeverWins", {{"Song", "-2"}}, "Song", none},
@@ -81,10 +86,12 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"BracketFirstMeansWholeTitle", {{"(Intro)"}}, "(Intro)", 0},
         FindCase{"BracketFirstEmptyPrefix", {{"(Intro)"}}, "", 0},
         FindCase{"PassTwoBestByPlays", {{"Song (Live)", "1"}, {"Song [Demo]", "4"}}, "Song", 1},
-        FindCase{"HugeBitrateReadAs32Bits", {{"Song", "1", "4294967296"}, {"Song", "1", "5"}},
-                 "Song", 1},
-        FindCase{"HugeCounterSaturates", {{"Song", "99999999999"}, {"Song", "2147483646"}},
-                 "Song", 0}),
+        FindCase{"HugeBitrateReadAs32Bits",
+                 {{"Song", "1", "4294967296"}, {"Song", "1", "5"}},
+                 "Song",
+                 1},
+        FindCase{
+            "HugeCounterSaturates", {{"Song", "99999999999"}, {"Song", "2147483646"}}, "Song", 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(LibraryLookup, UnreadableRecordsAreNeverChosen) {
@@ -123,7 +130,8 @@ TEST_F(LibraryLookup, FilterByArtistKeepsMatchesInOrder) {
     FilterByArtist("The Beatles", list);
     host.database().unlock();
     std::vector<std::string> kept;
-    for (size_t i = 0; i < list.count(); ++i) kept.emplace_back(list.item(i)->path());
+    for (size_t i = 0; i < list.count(); ++i)
+        kept.emplace_back(list.item(i)->path());
     EXPECT_EQ(kept, (std::vector<std::string>{"a", "c", "f"}));
 
     metadb_handle_list empty;

@@ -18,12 +18,14 @@ protected:
     }
     // Every chart request answered with the same two titles `<artist> 1` and `<artist> 2`.
     void chartsFor(const std::vector<std::string>& artists) {
-        for (const auto& artist : artists) chart(artist, {{artist + " 1", 100}, {artist + " 2", 60}});
+        for (const auto& artist : artists)
+            chart(artist, {{artist + " 1", 100}, {artist + " 2", 60}});
     }
     std::vector<std::string> chartRequests() const {
         std::vector<std::string> out;
         for (const auto& r : server.requests()) {
-            if (r.path.ends_with("/toptracks.xml")) out.push_back(r.path);
+            if (r.path.ends_with("/toptracks.xml"))
+                out.push_back(r.path);
         }
         return out;
     }
@@ -52,12 +54,12 @@ TEST_F(SimilarPlaylist, ChartsModeOrdersByMatchTimesReach) {
     auto task = lastTask();
     EXPECT_EQ(task.title, "Generating Similar Artists Playlist for Blur");
     EXPECT_EQ(task.flags, 0x15u);
-    EXPECT_EQ(task.statusTexts, (std::vector<std::string>{
-                                    "Downloading similar artist list from Last.Fm...",
-                                    "Downloading artist charts for Blur (1/3)",
-                                    "Downloading artist charts for Oasis (2/3)",
-                                    "Downloading artist charts for Pulp (3/3)",
-                                    "Generating Playlist..."}));
+    EXPECT_EQ(
+        task.statusTexts,
+        (std::vector<std::string>{
+            "Downloading similar artist list from Last.Fm...",
+            "Downloading artist charts for Blur (1/3)", "Downloading artist charts for Oasis (2/3)",
+            "Downloading artist charts for Pulp (3/3)", "Generating Playlist..."}));
     EXPECT_EQ(task.progress, (std::vector<uint32_t>{0, 1000, 2000, 3000, 5000}));
     EXPECT_EQ(task.refreshes, 2);
     // "Nobody" has no tracks: its chart is never asked for.
@@ -66,8 +68,8 @@ TEST_F(SimilarPlaylist, ChartsModeOrdersByMatchTimesReach) {
 
 TEST_F(SimilarPlaylist, ProgressAndStatusWithTwelveUsedArtists) {
     Similar list;
-    std::vector<std::string> names = {"A1", "Blurry", "A3", "A4", "A5", "A6", "A7", "A8",
-                                      "A9", "A10", "A11"};
+    std::vector<std::string> names = {"A1", "Blurry", "A3", "A4",  "A5", "A6",
+                                      "A7", "A8",     "A9", "A10", "A11"};
     for (size_t i = 0; i < names.size(); ++i) {
         song(names[i], names[i] + " 1");
         list.push_back({names[i], 90 - static_cast<int>(i)});
@@ -148,7 +150,8 @@ TEST_F(SimilarPlaylist, AbortDuringAChartDownloadIsLoggedThenQuiet) {
         if (r.path.ends_with("/similar.xml")) {
             return Response::text(200, similarXml("Blur", {{"Oasis", 80}, {"Pulp", 50}}));
         }
-        if (r.path.find("/Oasis/") != std::string::npos) host->taskRunner().abort();
+        if (r.path.find("/Oasis/") != std::string::npos)
+            host->taskRunner().abort();
         return Response::text(200, topTracksXml({{"Song 2", 2}, {"Oasis 1", 1}}));
     });
     ScopedHttpProxy viaAborting(aborting);
@@ -161,8 +164,7 @@ TEST_F(SimilarPlaylist, AbortDuringAChartDownloadIsLoggedThenQuiet) {
 }
 
 TEST_F(SimilarPlaylist, NothingFoundFailsInBothModes) {
-    auto& nobody =
-        host->addStrayTrack("n.flac", testing_support::fields({{"artist", {"Nobody"}}}));
+    auto& nobody = host->addStrayTrack("n.flac", testing_support::fields({{"artist", {"Nobody"}}}));
     similar("Nobody", {{"Ghost", 80}, {"Phantom", 50}});
     for (const char* mode : {Charts, Shuffle}) {
         host->popups().clear();
@@ -177,7 +179,8 @@ TEST_F(SimilarPlaylist, NothingFoundFailsInBothModes) {
     similar("Blur", {{"Ghost", 80}, {"Phantom", 50}});
     chart("Blur", {{"Song 2", 100}, {"Missing", 10}});
     run(Charts, {seed});
-    EXPECT_EQ(messages(), std::vector<std::string>{"Did not find enough tracks to make a playlist"});
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Did not find enough tracks to make a playlist"});
 }
 
 TEST_F(SimilarPlaylist, SimilarFeedErrorsAreShown) {
@@ -199,7 +202,8 @@ TEST_F(SimilarPlaylist, ShuffleDrawsExactlySeventyWeightedByMatch) {
     auto drawn = paths(0);
     ASSERT_EQ(drawn.size(), 70u);
     std::map<std::string, int> byArtist;
-    for (const auto& p : drawn) ++byArtist[p.substr(0, p.find('/'))];
+    for (const auto& p : drawn)
+        ++byArtist[p.substr(0, p.find('/'))];
     EXPECT_EQ(byArtist.count("Zero"), 0u);  // match 0: never drawn
     EXPECT_GT(byArtist["Blur"], byArtist["Oasis"]);
     EXPECT_EQ(chartRequests().size(), 0u);  // shuffle needs no charts
@@ -240,7 +244,8 @@ TEST_F(SimilarPlaylist, ReusesAnyCaseOfItsPlaylist) {
     ASSERT_EQ(host->playlists().all().size(), 2u);
     EXPECT_EQ(host->playlists().all()[mine].name, "#arTistSimilarcharts");
     EXPECT_EQ(paths(mine).size(), 70u);
-    for (const auto& item : host->playlists().all()[mine].items) EXPECT_TRUE(item.selected);
+    for (const auto& item : host->playlists().all()[mine].items)
+        EXPECT_TRUE(item.selected);
     EXPECT_EQ(host->playlists().active(), mine);
     EXPECT_EQ(host->playlists().playing(), mine);
     EXPECT_EQ(host->playback().starts, 1);

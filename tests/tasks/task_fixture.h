@@ -18,8 +18,8 @@ using Similar = std::vector<std::pair<std::string, int>>;  // (name, match)
 inline std::string topTracksXml(const Chart& chart) {
     std::string xml = "<?xml version=\"1.0\"?><mostknowntracks artist=\"x\">";
     for (const auto& [title, reach] : chart) {
-        xml += "<track><name>" + title + "</name><reach>" + std::to_string(reach) +
-               "</reach></track>";
+        xml +=
+            "<track><name>" + title + "</name><reach>" + std::to_string(reach) + "</reach></track>";
     }
     return xml + "</mostknowntracks>";
 }
@@ -76,8 +76,8 @@ protected:
         player::Playlist p;
         p.name = name;
         for (size_t i = 0; i < tracks.size(); ++i) {
-            p.items.push_back({service_ptr<metadb_handle>(tracks[i]),
-                               i < selected.size() && selected[i]});
+            p.items.push_back(
+                {service_ptr<metadb_handle>(tracks[i]), i < selected.size() && selected[i]});
         }
         all.push_back(std::move(p));
         host->playlists().setActive(all.size() - 1);
@@ -88,7 +88,8 @@ protected:
         PlayerState s;
         for (const auto& p : host->playlists().all()) {
             PlayerState::List l{p.name, {}, p.focus, p.undo.size()};
-            for (const auto& item : p.items) l.items.emplace_back(item.track->path(), item.selected);
+            for (const auto& item : p.items)
+                l.items.emplace_back(item.track->path(), item.selected);
             s.playlists.push_back(std::move(l));
         }
         s.active = host->playlists().active();

@@ -1,0 +1,17 @@
+// The subcommands of `chartloom`. Each answers the program's exit status: 0 ran and showed no
+// error, 1 showed an error message, 2 bad usage or unreadable input, 130 aborted with Ctrl-C.
+#pragma once
+
+#include <string>
+
+#include "cli/session.h"
+
+namespace chartloom::cli {
+
+int menuCommand(const SessionOptions& options);
+int runCommand(const std::string& item, const SessionOptions& options);
+int scanCommand(const std::string& folder);
+// `data` holds library.json, feeds/ and playlists/.
+int demoCommand(const std::string& data);
+
+}  // namespace chartloom::cli

@@ -1,0 +1,147 @@
+// `chartloom demo`: the chart service in-process on a free loopback port, the demo library,
+// and all four commands, printed as the player would show them.
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+
+#include "cli/chart_server.h"
+#include "cli/commands.h"
+#include "cli/library_loader.h"
+#include "cli/playlist_files.h"
+#include "cli/report.h"
+#include "cli/task_display.h"
+#include "cli/usage_error.h"
+#include "host/shared_functions.h"
+
+namespace chartloom::cli {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The artist with the most library tracks (first value, ignoring case).
+std::string busiestArtist(const player::Host& host) {
+    std::map<std::string, int> count;
+    std::string best;
+    for (const player::Track* t : host.libraryTracks()) {
+        for (const auto& [name, values] : t->fields().meta) {
+            if (name == "artist" && !values.empty() && ++count[values[0]] > count[best]) {
+                best = values[0];
+            }
+        }
+    }
+    return best;
+}
+
+std::vector<player::Track*> tracksOf(const std::vector<player::Track*>& from,
+                                     const std::string& artist) {
+    std::vector<player::Track*> out;
+    for (player::Track* t : from) {
+        for (const auto& [name, values] : t->fields().meta) {
+            if (name == "artist" && !values.empty() &&
+                stricmp_utf8(values[0].c_str(), artist.c_str()) == 0) {
+                out.push_back(t);
+            }
+        }
+    }
+    return out;
+}
+
+void heading(const std::string& text) {
+    std::cout << "\n== " << text << "\n";
+}
+
+// Prints what a command added to the console and message boxes, and the playlist it touched.
+void show(player::Host& host, size_t consoleFrom, size_t messagesFrom) {
+    auto lines = host.console().lines();
+    for (size_t i = consoleFrom; i < lines.size(); ++i)
+        std::cout << "console: " << lines[i] << "\n";
+    auto messages = host.popups().messages();
+    for (size_t i = messagesFrom; i < messages.size(); ++i) {
+        std::cout << "[" << messages[i].title << "] " << messages[i].text << "\n";
+    }
+    const auto& all = host.playlists().all();
+    size_t active = host.playlists().active();
+    if (active >= all.size())
+        return;
+    const auto& p = all[active];
+    std::cout << "active playlist \"" << p.name << "\" (" << p.items.size() << " items"
+              << (host.playlists().playing() == active ? ", playing" : "") << "):\n";
+    for (size_t k = 0; k < p.items.size(); ++k) {
+        std::cout << (p.items[k].selected ? "  * " : "    ") << k + 1 << ". "
+                  << p.items[k].track->path() << (p.focus == k ? "  <focus>" : "") << "\n";
+    }
+}
+
+void runShown(player::Host& host, const std::string& item,
+              const std::vector<player::Track*>& tracks, const GUID& caller) {
+    size_t lines = host.console().lines().size(), messages = host.popups().messages().size();
+    heading(item);
+    host.runMenuItem(item, tracks, caller);
+    show(host, lines, messages);
+}
+
+}  // namespace
+
+int demoCommand(const std::string& dataDir) {
+    try {
+        fs::path data(dataDir);
+        ChartServer server(data / "feeds", "127.0.0.1", 0);
+        // The plug-in asks its own fixed address; the demo's service answers as its proxy.
+        std::string proxy = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+        ::setenv("http_proxy", proxy.c_str(), 1);
+        ::unsetenv("no_proxy");
+        ::unsetenv("NO_PROXY");
+        std::cout << "chart service on " << proxy << " (feeds from " << (data / "feeds").string()
+                  << ")\n";
+
+        player::Host host;
+        for (auto& t : readLibraryJson(data / "library.json")) {
+            host.addTrack(std::move(t.path), std::move(t.fields));
+        }
+        addPlaylists(host, readPlaylistFolder(data / "playlists"));
+        host.loadPlugin(pluginFile());
+        TaskDisplay display(stderr);
+        host.taskRunner().setObserver([&](const player::TaskEvent& e) { display.onEvent(e); });
+        std::cout << "library: " << host.libraryTracks().size() << " tracks; plug-in "
+                  << pluginFile() << "\n";
+
+        std::string artist = busiestArtist(host);
+        auto selected = tracksOf(host.libraryTracks(), artist);
+        heading("Context menu for " + std::to_string(selected.size()) + " tracks of " + artist);
+        std::cout << menuText(host.contextMenu(selected, player::Host::caller_other));
+
+        runShown(host, "Artist Charts Playlist", selected, player::Host::caller_other);
+
+        // The sort works on a playlist view: the demo playlist, everything selected.
+        auto& all = host.playlists().all();
+        size_t mix = 0;
+        while (mix < all.size() && all[mix].name.rfind("#", 0) == 0)
+            ++mix;
+        if (mix < all.size()) {
+            host.playlists().setActive(mix);
+            std::vector<player::Track*> items;
+            for (auto& item : all[mix].items) {
+                item.selected = true;
+                items.push_back(static_cast<player::Track*>(item.track.get()));
+            }
+            heading("Context menu on playlist \"" + all[mix].name + "\"");
+            std::cout << menuText(host.contextMenu(items, player::Host::caller_playlist));
+            runShown(host, "Sort by Artist Charts", items, player::Host::caller_playlist);
+        }
+
+        runShown(host, "Similar Charts Playlist", selected, player::Host::caller_other);
+        runShown(host, "Similar Shuffle Playlist", selected, player::Host::caller_other);
+        host.taskRunner().setObserver(nullptr);
+        std::cout << "\nDone. Nothing was written: the demo keeps its playlists in memory.\n";
+        return host.violations().list().empty() ? 0 : 1;
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "chartloom demo: %s\n", e.what());
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "chartloom demo: %s\n", e.what());
+        return 2;
+    }
+}
+
+}  // namespace chartloom::cli

@@ -1,0 +1,89 @@
+#include "cli/report.h"
+
+#include <nlohmann/json.hpp>
+
+namespace chartloom::cli {
+using nlohmann::json;
+
+namespace {
+
+std::string playingName(player::Host& host) {
+    const auto& all = host.playlists().all();
+    size_t p = host.playback().playlist;
+    return p < all.size() ? all[p].name : "";
+}
+
+}  // namespace
+
+std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>* menu) {
+    json doc = json::object();
+    if (menu) {
+        json items = json::array();
+        for (const auto& e : *menu) {
+            items.push_back({{"name", e.name},
+                             {"shown", e.shown},
+                             {"text", e.shown ? json(e.text) : json(nullptr)}});
+        }
+        doc["menu"] = items;
+    }
+    doc["console"] = host.console().lines();
+    json messages = json::array();
+    for (const auto& m : host.popups().messages()) {
+        messages.push_back({{"title", m.title}, {"text", m.text}});
+    }
+    doc["messages"] = messages;
+    json playlists = json::array();
+    const auto& all = host.playlists().all();
+    for (size_t i = 0; i < all.size(); ++i) {
+        json items = json::array();
+        for (const auto& item : all[i].items) {
+            items.push_back({{"path", item.track->path()}, {"selected", item.selected}});
+        }
+        playlists.push_back({{"name", all[i].name},
+                             {"active", host.playlists().active() == i},
+                             {"playing", host.playlists().playing() == i},
+                             {"focus", all[i].focus == none ? json(nullptr) : json(all[i].focus)},
+                             {"items", items}});
+    }
+    doc["playlists"] = playlists;
+    bool started = host.playback().starts > 0;
+    doc["playback"] = {{"started", started},
+                       {"playlist", started ? json(playingName(host)) : json(nullptr)}};
+    return doc.dump(2) + "\n";
+}
+
+std::string menuText(const std::vector<player::MenuEntry>& menu) {
+    std::string out;
+    for (const auto& e : menu) {
+        out += e.path + " > " + (e.shown ? e.text : e.name + "  (not shown)") + "\n";
+    }
+    return out;
+}
+
+std::string summaryText(player::Host& host) {
+    std::string out;
+    for (const auto& line : host.console().lines())
+        out += "console: " + line + "\n";
+    for (const auto& m : host.popups().messages())
+        out += "[" + m.title + "] " + m.text + "\n";
+    const auto& all = host.playlists().all();
+    for (size_t i = 0; i < all.size(); ++i) {
+        std::string marks;
+        if (host.playlists().active() == i)
+            marks += " (active)";
+        if (host.playlists().playing() == i)
+            marks += " (playing)";
+        out += "playlist " + all[i].name + marks + ", " + std::to_string(all[i].items.size()) +
+               " items\n";
+        for (size_t k = 0; k < all[i].items.size(); ++k) {
+            const auto& item = all[i].items[k];
+            out += std::string(item.selected ? "  * " : "    ") + std::to_string(k + 1) + ". " +
+                   item.track->path() + (all[i].focus == k ? "  <focus>" : "") + "\n";
+        }
+    }
+    if (host.playback().starts > 0)
+        out += "playback started on " + playingName(host) + "\n";
+    return out;
+}
+
+}  // namespace chartloom::cli

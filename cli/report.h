@@ -1,0 +1,19 @@
+// What the player shows after a command: as a human summary or one JSON document.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "player/host.h"
+
+namespace chartloom::cli {
+
+// Keys: menu (when given), console, messages, playlists, playback.
+std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>* menu);
+
+std::string menuText(const std::vector<player::MenuEntry>& menu);
+// Console lines, message boxes, playlists (active and playing marked, selection marked), and
+// whether playback started.
+std::string summaryText(player::Host& host);
+
+}  // namespace chartloom::cli

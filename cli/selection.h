@@ -1,0 +1,25 @@
+// `--select` rules: all, artist=NAME, path=PATH, pos=N (1-based, playlist only).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "player/host.h"
+
+namespace chartloom::cli {
+
+struct Selector {
+    enum class Kind { all, artist, path, position } kind;
+    std::string value;
+    size_t position = 0;
+};
+
+// Raises UsageError for a rule it does not know.
+Selector parseSelector(const std::string& text);
+
+// The tracks the rules pick from `candidates`, in their order; a track picked by several rules
+// counts once. Reads tag records under the TrackDatabase lock.
+std::vector<size_t> select(player::Host& host, const std::vector<player::Track*>& candidates,
+                           const std::vector<Selector>& rules);
+
+}  // namespace chartloom::cli

@@ -1,0 +1,78 @@
+#include "cli/session.h"
+
+#include <cstdlib>
+
+#include "cli/library_loader.h"
+#include "cli/selection.h"
+#include "cli/usage_error.h"
+
+namespace chartloom::cli {
+
+std::string pluginFile() {
+    const char* env = std::getenv("CHARTLOOM_PLUGIN");
+    return env && *env ? env : CHARTLOOM_DEFAULT_PLUGIN;
+}
+
+Session::Session(const SessionOptions& options) : options_(options) {
+    for (auto& t : readLibrary(options.library))
+        host_.addTrack(std::move(t.path), std::move(t.fields));
+    if (options.active && !options.playlists) {
+        throw UsageError("--active needs --playlists");
+    }
+    if (options.playlists) {
+        loaded_ = readPlaylistFolder(*options.playlists);
+        addPlaylists(host_, loaded_);
+    }
+    std::vector<Selector> rules;
+    for (const auto& text : options.select)
+        rules.push_back(parseSelector(text));
+
+    if (options.active) {
+        auto& all = host_.playlists().all();
+        size_t index = none;
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (all[i].name == *options.active)
+                index = i;
+        }
+        if (index == none) {
+            throw UsageError("--active " + *options.active + ": no such playlist in " +
+                             *options.playlists);
+        }
+        host_.playlists().setActive(index);
+        caller_ = player::Host::caller_playlist;
+        std::vector<player::Track*> items;
+        for (const auto& item : all[index].items) {
+            items.push_back(static_cast<player::Track*>(item.track.get()));
+        }
+        for (size_t i : select(host_, items, rules)) {
+            all[index].items[i].selected = true;
+            selection_.push_back(items[i]);
+        }
+    } else {
+        for (const auto& rule : rules) {
+            if (rule.kind == Selector::Kind::position) {
+                throw UsageError("--select pos=" + rule.value + " needs --active");
+            }
+        }
+        const auto& library = host_.libraryTracks();
+        for (size_t i : select(host_, library, rules))
+            selection_.push_back(library[i]);
+    }
+    host_.loadPlugin(pluginFile());
+}
+
+std::vector<player::MenuEntry> Session::menu() {
+    return host_.contextMenu(selection_, caller_);
+}
+
+bool Session::run(const std::string& item) {
+    return host_.runMenuItem(item, selection_, caller_);
+}
+
+std::vector<std::string> Session::writeBack() {
+    if (!options_.playlists)
+        return {};
+    return writeChangedPlaylists(*options_.playlists, loaded_, currentPlaylists(host_));
+}
+
+}  // namespace chartloom::cli

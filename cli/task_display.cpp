@@ -1,0 +1,54 @@
+#include "cli/task_display.h"
+
+#include <unistd.h>
+
+#include <string>
+
+namespace chartloom::cli {
+
+TaskDisplay::TaskDisplay(std::FILE* out) : out_(out), terminal_(::isatty(fileno(out)) != 0) {}
+
+namespace {
+
+std::string bar(uint32_t progress) {
+    constexpr int width = 24;
+    int filled = static_cast<int>(uint64_t{progress} * width / TaskStatus::progress_max);
+    return "[" + std::string(filled, '#') + std::string(width - filled, '.') + "] " +
+           std::to_string(uint64_t{progress} * 100 / TaskStatus::progress_max) + "%";
+}
+
+std::string line(const player::TaskRecord& r) {
+    std::string text = r.title;
+    if (!r.statusTexts.empty())
+        text += ": " + r.statusTexts.back();
+    if ((r.flags & TaskRunner::flag_show_progress) && !r.progress.empty()) {
+        text += " " + bar(r.progress.back());
+    }
+    return text;
+}
+
+}  // namespace
+
+void TaskDisplay::redraw(const player::TaskRecord& record) {
+    std::fprintf(out_, "\r\033[K%s", line(record).c_str());
+    std::fflush(out_);
+}
+
+void TaskDisplay::onEvent(const player::TaskEvent& e) {
+    using Kind = player::TaskEvent::Kind;
+    if (terminal_) {
+        if (e.kind == Kind::closed) {
+            std::fprintf(out_, "\r\033[K");
+            std::fflush(out_);
+        } else if (e.kind != Kind::ranOut) {
+            redraw(e.record);
+        }
+        return;
+    }
+    if (e.kind == Kind::opened || e.kind == Kind::status) {
+        std::fprintf(out_, "%s\n", line(e.record).c_str());
+        std::fflush(out_);
+    }
+}
+
+}  // namespace chartloom::cli

@@ -1,0 +1,290 @@
+// `chartloom menu`, `run`, `scan` and `demo` as a person runs them: real processes, a scripted
+// chart service on loopback reached through http_proxy, files in a scratch folder.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/support/child_process.h"
+#include "tests/support/scripted_http_server.h"
+
+namespace chartloom::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::string pattern = (fs::temp_directory_path() / "chartloom-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+    fs::path write(const std::string& name, const std::string& text) const {
+        fs::path p = path_ / name;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << text;
+        return p;
+    }
+    static std::string read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    fs::path path_;
+};
+
+std::string topTracks(const std::vector<std::string>& titles) {
+    std::string xml = "<mostknowntracks>";
+    int reach = 1000;
+    for (const auto& t : titles) {
+        xml += "<track><name>" + t + "</name><reach>" + std::to_string(reach) + "</reach></track>";
+        reach -= 100;
+    }
+    return xml + "</mostknowntracks>";
+}
+
+const char* kLibrary = R"({"tracks": [
+  {"path": "Blur/Song 2.flac", "meta": {"artist": ["Blur"], "title": ["Song 2"], "PLAY_COUNTER": ["12"]}, "info": {"bitrate": "320"}},
+  {"path": "Blur/Parklife.flac", "meta": {"artist": ["Blur"], "title": ["Parklife"]}},
+  {"path": "Blur/Tender.flac", "meta": {"artist": ["Blur"], "title": ["Tender"]}},
+  {"path": "Oasis/Wonderwall.flac", "meta": {"artist": ["Oasis"], "title": ["Wonderwall"]}},
+  {"path": "broken.mp3", "unreadable": true}
+]})";
+
+class Cli : public ::testing::Test {
+protected:
+    Cli() {
+        library = dir.write("library.json", kLibrary);
+        server.route("/1.0/artist/Blur/toptracks.xml",
+                     Response::text(200, topTracks({"Tender", "Song 2", "Nope"})));
+        server.route("/1.0/artist/Blur/similar.xml",
+                     Response::text(200,
+                                    "<similarartists artist=\"Blur\"><artist><name>Oasis"
+                                    "</name><match>60</match></artist><artist><name>Pulp"
+                                    "</name><match>50</match></artist></similarartists>"));
+        server.route("/1.0/artist/Oasis/toptracks.xml",
+                     Response::text(200, topTracks({"Wonderwall", "Live Forever"})));
+    }
+    ChildResult chartloom(std::vector<std::string> args, ChildOptions options = {}) {
+        options.env["http_proxy"] = server.proxyUrl();
+        options.env["no_proxy"] = "";
+        options.env["NO_PROXY"] = "";
+        return runChild(CHARTLOOM_BIN, args, options);
+    }
+    json runJson(std::vector<std::string> args, int expectedExit = 0) {
+        args.push_back("--json");
+        ChildResult r = chartloom(args);
+        EXPECT_EQ(r.exitCode, expectedExit) << r.err;
+        try {
+            return json::parse(r.out);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "not JSON: " << r.out << "\n" << r.err;
+            return json();
+        }
+    }
+    json playlist(const json& doc, const std::string& name) {
+        for (const auto& p : doc["playlists"]) {
+            if (p["name"] == name)
+                return p;
+        }
+        ADD_FAILURE() << "no playlist " << name;
+        return json();
+    }
+    static std::vector<std::string> paths(const json& playlist) {
+        std::vector<std::string> out;
+        for (const auto& item : playlist["items"])
+            out.push_back(item["path"]);
+        return out;
+    }
+
+    ScratchDir dir;
+    fs::path library;
+    ScriptedHttpServer server;
+};
+
+TEST_F(Cli, MenuNamesTheArtistAndHidesTheSortOffAPlaylist) {
+    json doc = runJson({"menu", "--library", library.string(), "--select", "artist=blur"});
+    ASSERT_EQ(doc["menu"].size(), 4u);
+    EXPECT_EQ(doc["menu"][0]["name"], "Artist Charts Playlist");
+    EXPECT_EQ(doc["menu"][0]["text"], "Blur's Charts Playlist");
+    EXPECT_EQ(doc["menu"][1]["shown"], false);
+    EXPECT_EQ(doc["menu"][3]["text"], "Blur's Similar Shuffle Playlist");
+
+    dir.write("lists/Mix.m3u8", "#EXTM3U\nOasis/Wonderwall.flac\nBlur/Tender.flac\n");
+    doc = runJson({"menu", "--library", library.string(), "--playlists",
+                   (dir.path() / "lists").string(), "--active", "Mix", "--select", "pos=2"});
+    EXPECT_EQ(doc["menu"][1]["text"], "Sort by Blur's Charts");
+}
+
+TEST_F(Cli, RunMakesThePlaylistAndWritesOnlyWhatChanged) {
+    fs::path lists = dir.path() / "lists";
+    fs::path other = dir.write("lists/Other.m3u8", "#EXTM3U\nOasis/Wonderwall.flac\n");
+    auto otherTime = fs::last_write_time(other);
+    json doc = runJson({"run", "Artist Charts Playlist", "--library", library.string(),
+                        "--playlists", lists.string(), "--select", "path=Blur/Song 2.flac"});
+    json made = playlist(doc, "#ArtistCharts");
+    EXPECT_EQ(paths(made), (std::vector<std::string>{"Blur/Tender.flac", "Blur/Song 2.flac"}));
+    EXPECT_EQ(made["active"], true);
+    EXPECT_EQ(made["playing"], true);
+    EXPECT_EQ(made["items"][0]["selected"], true);
+    EXPECT_EQ(doc["playback"]["started"], true);
+    EXPECT_EQ(doc["playback"]["playlist"], "#ArtistCharts");
+    EXPECT_TRUE(doc["messages"].empty());
+
+    EXPECT_EQ(ScratchDir::read(lists / "#ArtistCharts.m3u8"),
+              "#EXTM3U\nBlur/Tender.flac\nBlur/Song 2.flac\n");
+    EXPECT_EQ(fs::last_write_time(other), otherTime);
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(lists))
+        files.push_back(e.path().filename());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"#ArtistCharts.m3u8", "Other.m3u8"}));
+}
+
+TEST_F(Cli, SortRewritesTheActivePlaylist) {
+    fs::path lists = dir.path() / "lists";
+    dir.write("lists/Mix.m3u8",
+              "#EXTM3U\nOasis/Wonderwall.flac\nBlur/Song 2.flac\nmissing.flac\nBlur/Tender.flac\n");
+    json doc = runJson({"run", "Sort by Artist Charts", "--library", library.string(),
+                        "--playlists", lists.string(), "--active", "Mix", "--select", "all"});
+    json mix = playlist(doc, "Mix");
+    EXPECT_EQ(paths(mix), (std::vector<std::string>{"Oasis/Wonderwall.flac", "Blur/Tender.flac",
+                                                    "Blur/Song 2.flac", "missing.flac"}));
+    EXPECT_EQ(mix["focus"], 1);
+    EXPECT_EQ(ScratchDir::read(lists / "Mix.m3u8"),
+              "#EXTM3U\nOasis/Wonderwall.flac\nBlur/Tender.flac\nBlur/Song 2.flac\nmissing.flac\n");
+}
+
+TEST_F(Cli, SimilarCommandsRun) {
+    json doc = runJson({"run", "Similar Charts Playlist", "--library", library.string(), "--select",
+                        "artist=Blur"});
+    EXPECT_EQ(paths(playlist(doc, "#ArtistSimilarCharts")),
+              (std::vector<std::string>{"Blur/Tender.flac", "Blur/Song 2.flac",
+                                        "Oasis/Wonderwall.flac"}));
+    EXPECT_EQ(doc["console"][0], "lastFmArtist: Blur");
+    doc = runJson({"run", "Similar Shuffle Playlist", "--library", library.string(), "--select",
+                   "artist=Blur"});
+    EXPECT_EQ(playlist(doc, "#ArtistSimilarCharts")["items"].size(), 70u);
+}
+
+TEST_F(Cli, ErrorMessageExitsOne) {
+    fs::path lists = dir.path() / "lists";
+    fs::create_directories(lists);
+    server.route("/1.0/artist/Oasis/toptracks.xml", Response::text(404, "?"));
+    json doc = runJson({"run", "Artist Charts Playlist", "--library", library.string(),
+                        "--playlists", lists.string(), "--select", "artist=Oasis"},
+                       1);
+    ASSERT_EQ(doc["messages"].size(), 1u);
+    EXPECT_EQ(doc["messages"][0]["title"], "foo_chartloom: Error");
+    EXPECT_EQ(doc["messages"][0]["text"], "Artist could not be found on Last.fm");
+    EXPECT_TRUE(fs::is_empty(lists));
+}
+
+TEST_F(Cli, BadInputExitsTwoSayingWhatAndWhere) {
+    fs::path broken = dir.write("broken.json", "{\"tracks\": [{\"path\": 3}]}");
+    struct {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"menu", "--library", broken.string()}, broken.string() + ": tracks[0]"},
+        {{"menu", "--library", (dir.path() / "nothing.json").string()}, "no such file"},
+        {{"menu", "--library", dir.write("x.json", "not json").string()}, "not a library JSON"},
+        {{"menu", "--library", library.string(), "--select", "bogus"}, "--select bogus"},
+        {{"menu", "--library", library.string(), "--select", "pos=1"}, "needs --active"},
+        {{"run", "No Such Item", "--library", library.string(), "--select", "all"},
+         "\"No Such Item\" is not in the menu"},
+        {{"menu"}, "--library"},
+    };
+    for (const auto& c : cases) {
+        ChildResult r = chartloom(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(Cli, CtrlCAbortsTheTaskAndWritesNothing) {
+    server.route("/1.0/artist/Blur/toptracks.xml", Response(200).forever("<x/>", 20ms));
+    fs::path lists = dir.path() / "lists";
+    fs::create_directories(lists);
+    bool sent = false;
+    ChildOptions options;
+    options.watch = [&](int pid, const std::string&, const std::string& err) {
+        if (!sent && err.find("Downloading chart listing") != std::string::npos &&
+            server.requestCount() > 0) {
+            sent = true;
+            ::kill(pid, SIGINT);
+        }
+    };
+    ChildResult r = chartloom({"run", "Artist Charts Playlist", "--library", library.string(),
+                               "--playlists", lists.string(), "--select", "artist=Blur"},
+                              options);
+    EXPECT_TRUE(sent) << r.err;
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_TRUE(fs::is_empty(lists));
+    EXPECT_NE(r.err.find("Generating Charts Playlist for Blur"), std::string::npos);
+}
+
+// A minimal PCM WAV: 8 kHz, mono, 16 bits, a tenth of a second of silence.
+void writeWav(const fs::path& file) {
+    auto le32 = [](uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    auto le16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    std::string samples(1600, '\0');
+    std::string fmt = le16(1) + le16(1) + le32(8000) + le32(16000) + le16(2) + le16(16);
+    std::string body = "WAVEfmt " + le32(16) + fmt + "data" + le32(samples.size()) + samples;
+    std::ofstream(file, std::ios::binary) << "RIFF" << le32(body.size()) << body;
+}
+
+TEST_F(Cli, ScanReadsTagsAndBitRate) {
+    fs::path music = dir.path() / "music";
+    fs::create_directories(music / "Blur");
+    writeWav(music / "Blur" / "b.wav");
+    writeWav(music / "Blur" / "a.wav");
+    dir.write("music/notes.txt", "not audio");
+    dir.write("music/Blur/c.wav", "not really a wav");
+    {
+        TagLib::FileRef f((music / "Blur" / "a.wav").c_str());
+        ASSERT_FALSE(f.isNull());
+        TagLib::PropertyMap props;
+        props.insert("ARTIST", TagLib::StringList(TagLib::String("Blur")));
+        props["ARTIST"].append(TagLib::String("Damon Albarn"));
+        props.insert("TITLE", TagLib::StringList(TagLib::String("Song 2")));
+        props.insert("PLAY_COUNTER", TagLib::StringList(TagLib::String("7")));
+        f.file()->setProperties(props);
+        ASSERT_TRUE(f.save());
+    }
+    ChildResult r = chartloom({"scan", music.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    json doc = json::parse(r.out);
+    ASSERT_EQ(doc["tracks"].size(), 3u);
+    const json& a = doc["tracks"][0];
+    EXPECT_EQ(a["path"], "Blur/a.wav");
+    EXPECT_EQ(a["meta"]["artist"], (std::vector<std::string>{"Blur", "Damon Albarn"}));
+    EXPECT_EQ(a["meta"]["title"], (std::vector<std::string>{"Song 2"}));
+    EXPECT_EQ(a["meta"]["PLAY_COUNTER"], (std::vector<std::string>{"7"}));
+    EXPECT_EQ(a["info"]["bitrate"], "128");
+    EXPECT_EQ(doc["tracks"][1]["path"], "Blur/b.wav");
+    EXPECT_EQ(doc["tracks"][2]["unreadable"], true);
+
+    // The folder works as a library directly.
+    json menu = runJson({"menu", "--library", music.string(), "--select", "all"});
+    EXPECT_EQ(menu["menu"][0]["text"], "Blur's Charts Playlist");
+}
+
+}  // namespace
+}  // namespace chartloom::testing
