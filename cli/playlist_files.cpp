@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <utility>
 
 #include "cli/usage_error.h"
 
@@ -23,25 +25,51 @@ PlaylistFile readM3u8(const fs::path& file) {
     p.name = file.stem().string();
     std::string line;
     bool first = true;
+    std::vector<std::string> pending;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (first && line.rfind("\xEF\xBB\xBF", 0) == 0)
             line.erase(0, 3);
+        bool header = first && line == "#EXTM3U";
         first = false;
-        if (line.empty() || line[0] == '#')
+        if (line.empty() || header)
             continue;
+        if (line[0] == '#') {
+            pending.push_back(line);
+            continue;
+        }
         p.paths.push_back(line);
+        p.notes.push_back(std::exchange(pending, {}));
     }
+    p.trailer = std::move(pending);
     if (in.bad())
         throw UsageError(file.string() + ": cannot read the playlist");
     return p;
 }
 
-std::string m3u8Text(const PlaylistFile& p) {
+// `p` as a file, each entry with the notes it had in `old` (entries of the same path take
+// them in turn).
+std::string m3u8Text(const PlaylistFile& p, const PlaylistFile* old) {
+    std::multimap<std::string, const std::vector<std::string>*> notes;
+    if (old) {
+        for (size_t i = 0; i < old->paths.size() && i < old->notes.size(); ++i) {
+            notes.emplace(old->paths[i], &old->notes[i]);
+        }
+    }
     std::string text = "#EXTM3U\n";
-    for (const auto& path : p.paths)
+    for (const auto& path : p.paths) {
+        if (auto found = notes.find(path); found != notes.end()) {
+            for (const auto& line : *found->second)
+                text += line + "\n";
+            notes.erase(found);
+        }
         text += path + "\n";
+    }
+    if (old) {
+        for (const auto& line : old->trailer)
+            text += line + "\n";
+    }
     return text;
 }
 
@@ -113,7 +141,8 @@ void addPlaylists(player::Host& host, const std::vector<PlaylistFile>& playlists
 std::vector<PlaylistFile> currentPlaylists(const player::Host& host) {
     std::vector<PlaylistFile> out;
     for (const auto& p : host.playlists().all()) {
-        PlaylistFile f{p.name, {}};
+        PlaylistFile f;
+        f.name = p.name;
         for (const auto& item : p.items)
             f.paths.emplace_back(item.track->path());
         out.push_back(std::move(f));
@@ -135,7 +164,8 @@ std::vector<std::string> writeChangedPlaylists(const fs::path& folder,
             p.name == "..") {
             throw std::runtime_error("playlist \"" + p.name + "\" cannot be stored as a file");
         }
-        writeAtomically(folder / (p.name + ".m3u8"), m3u8Text(p));
+        writeAtomically(folder / (p.name + ".m3u8"),
+                        m3u8Text(p, old != before.end() ? &*old : nullptr));
         written.push_back(p.name);
     }
     return written;

@@ -12,6 +12,10 @@ namespace chartloom::cli {
 struct PlaylistFile {
     std::string name;
     std::vector<std::string> paths;
+    // The comment lines (#EXTINF and the like) written before each path, and after the last;
+    // they travel with their entry when the playlist is written back.
+    std::vector<std::vector<std::string>> notes;
+    std::vector<std::string> trailer;
 };
 
 // In byte order of the names. Raises UsageError for a folder or file that cannot be read.

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "chartservice/charts.h"
 #include "component/dominant_artist.h"
 #include "component/errors.h"
 #include "component/host_access.h"
@@ -10,6 +9,7 @@
 #include "component/track_database_lock.h"
 #include "host/service_lookup.h"
 #include "host/services.h"
+#include "tasks/chart_download.h"
 #include "tasks/library_lookup.h"
 
 namespace chartloom {
@@ -76,14 +76,8 @@ void PlaylistSortWorker::work(TaskStatus& status, AbortSignal& abort) {
     if (trackPositions.empty() || trackPositions.size() != artistTracks.count())
         return;
     try {
-        status.setStatusText("Downloading chart listing from Last.Fm...");
-        status.refresh();
-        ChartEntryList chart = fetchTopTracks(artistName, &abort);
-        if (abort.isAborted())
-            throw exception_aborted();
-        status.setStatusText("Sorting selected items...");
-        status.refresh();
-
+        ChartEntryList chart =
+            downloadChart(artistName, status, abort, "Sorting selected items...");
         std::vector<size_t> sorted;
         sorted.reserve(artistTracks.count());
         bit_array_bittable used(playlistSize);

@@ -155,10 +155,12 @@ TEST_F(Cli, RunMakesThePlaylistAndWritesOnlyWhatChanged) {
     EXPECT_EQ(files, (std::vector<std::string>{"#ArtistCharts.m3u8", "Other.m3u8"}));
 }
 
-TEST_F(Cli, SortRewritesTheActivePlaylist) {
+TEST_F(Cli, SortRewritesTheActivePlaylistKeepingEntryNotes) {
     fs::path lists = dir.path() / "lists";
     dir.write("lists/Mix.m3u8",
-              "#EXTM3U\nOasis/Wonderwall.flac\nBlur/Song 2.flac\nmissing.flac\nBlur/Tender.flac\n");
+              "#EXTM3U\n#EXTINF:200,Oasis - Wonderwall\nOasis/Wonderwall.flac\n"
+              "#EXTINF:121,Blur - Song 2\nBlur/Song 2.flac\nmissing.flac\n"
+              "#EXTINF:3,Blur - Tender\nBlur/Tender.flac\n# the end\n");
     json doc = runJson({"run", "Sort by Artist Charts", "--library", library.string(),
                         "--playlists", lists.string(), "--active", "Mix", "--select", "all"});
     json mix = playlist(doc, "Mix");
@@ -166,7 +168,9 @@ TEST_F(Cli, SortRewritesTheActivePlaylist) {
                                                     "Blur/Song 2.flac", "missing.flac"}));
     EXPECT_EQ(mix["focus"], 1);
     EXPECT_EQ(ScratchDir::read(lists / "Mix.m3u8"),
-              "#EXTM3U\nOasis/Wonderwall.flac\nBlur/Tender.flac\nBlur/Song 2.flac\nmissing.flac\n");
+              "#EXTM3U\n#EXTINF:200,Oasis - Wonderwall\nOasis/Wonderwall.flac\n"
+              "#EXTINF:3,Blur - Tender\nBlur/Tender.flac\n#EXTINF:121,Blur - Song 2\n"
+              "Blur/Song 2.flac\nmissing.flac\n# the end\n");
 }
 
 TEST_F(Cli, SimilarCommandsRun) {

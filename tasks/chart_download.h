@@ -1,0 +1,16 @@
+// The first steps of the two chart-driven tasks. Worker thread.
+#pragma once
+
+#include <string>
+
+#include "chartservice/charts.h"
+#include "host/task.h"
+
+namespace chartloom {
+
+// Shows "Downloading chart listing from Last.Fm...", downloads the artist's chart, checks for
+// an abort, then shows `nextStatus`. Raises what the download raises.
+ChartEntryList downloadChart(const std::string& artist, TaskStatus& status, AbortSignal& abort,
+                             const char* nextStatus);
+
+}  // namespace chartloom
