@@ -144,6 +144,24 @@ TEST_F(DownloadPage, AbortDuringStreamingStopsAfterTheCurrentChunk) {
     EXPECT_TRUE(server.waitForNoConnections(5s)) << "the request was left open";
 }
 
+// Short time-outs for the scope of a test; the defaults come back after.
+struct ShortTimeouts {
+    ShortTimeouts() { InternetSetTimeouts(300, 300); }
+    ~ShortTimeouts() { InternetSetTimeouts(0, 0); }
+};
+
+TEST_F(DownloadPage, HeadersThatNeverComeAreNoConnection) {
+    ShortTimeouts quick;
+    server.route(kPath, Response::silent());
+    expectError<ServiceError>([&] { fetch(); }, "Couldn't connect to Last.fm server.");
+}
+
+TEST_F(DownloadPage, StallMidBodyEndsTheReadWithWhatArrived) {
+    ShortTimeouts quick;
+    server.route(kPath, Response(200).announce(1000).chunk("<partial").thenHang());
+    EXPECT_EQ(fetch(), "<partial");
+}
+
 TEST_F(DownloadPage, EmptyBodyIsNoErrorHere) {
     server.route(kPath, Response::text(200, ""));
     EXPECT_EQ(fetch(), "");
