@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/library_loader.h"
+#include "cli/progress_bar.h"
 #include "cli/report.h"
 #include "cli/task_display.h"
 #include "cli/usage_error.h"
@@ -103,7 +104,8 @@ int scanCommand(const std::string& folder) {
         bool terminal = ::isatty(fileno(stderr)) != 0;
         auto tracks = scanMusicFolder(folder, [&](size_t done, size_t total) {
             if (terminal) {
-                std::fprintf(stderr, "\r\033[Kscanning %zu/%zu", done, total);
+                std::fprintf(stderr, "\r\033[Kscanning %s %zu/%zu",
+                             progressBar(done, total).c_str(), done, total);
             } else if (done == total || done % 100 == 0) {
                 std::fprintf(stderr, "scanning %zu/%zu\n", done, total);
             }

@@ -4,25 +4,20 @@
 
 #include <string>
 
+#include "cli/progress_bar.h"
+
 namespace chartloom::cli {
 
 TaskDisplay::TaskDisplay(std::FILE* out) : out_(out), terminal_(::isatty(fileno(out)) != 0) {}
 
 namespace {
 
-std::string bar(uint32_t progress) {
-    constexpr int width = 24;
-    int filled = static_cast<int>(uint64_t{progress} * width / TaskStatus::progress_max);
-    return "[" + std::string(filled, '#') + std::string(width - filled, '.') + "] " +
-           std::to_string(uint64_t{progress} * 100 / TaskStatus::progress_max) + "%";
-}
-
 std::string line(const player::TaskRecord& r) {
     std::string text = r.title;
     if (!r.statusTexts.empty())
         text += ": " + r.statusTexts.back();
     if ((r.flags & TaskRunner::flag_show_progress) && !r.progress.empty()) {
-        text += " " + bar(r.progress.back());
+        text += " " + progressBar(r.progress.back(), TaskStatus::progress_max);
     }
     return text;
 }
