@@ -44,7 +44,8 @@ check-tsan: | setup
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && ctest --output-on-failure -j $(JOBS) -L threads
 
-check: check-normal check-asan check-tsan fuzz
+# The fuzz minute first, so the run ends on the test summaries.
+check: fuzz check-normal check-asan check-tsan
 
 fuzz: | setup
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
