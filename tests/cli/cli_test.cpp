@@ -292,3 +292,23 @@ TEST_F(Cli, ScanReadsTagsAndBitRate) {
 
 }  // namespace
 }  // namespace chartloom::testing
+
+namespace chartloom::testing {
+namespace {
+
+TEST(CliDemo, RunsAllFourCommandsOnTheBundledData) {
+    ChildResult r = runChild(CHARTLOOM_BIN, {"demo", "--data", CHARTLOOM_SOURCE_DIR "/data/demo"},
+                             ChildOptions{{{"http_proxy", ""}, {"no_proxy", ""}}, 60s, {}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* shown :
+         {"Blur's Charts Playlist", "Sort by Blur's Charts", "active playlist \"#ArtistCharts\"",
+          "active playlist \"Demo Mix\"", "console: lastFmArtist: Blur",
+          "Error getting Charts for The Verve: Artist could not be found on Last.fm",
+          "active playlist \"#ArtistSimilarCharts\" (70 items, playing)"}) {
+        EXPECT_NE(r.out.find(shown), std::string::npos) << shown << "\n" << r.out;
+    }
+    EXPECT_EQ(r.out.find("[foo_chartloom: Error]"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace chartloom::testing
