@@ -11,7 +11,6 @@
 #include "cli/playlist_files.h"
 #include "cli/report.h"
 #include "cli/task_display.h"
-#include "cli/usage_error.h"
 #include "host/shared_functions.h"
 
 namespace chartloom::cli {
@@ -135,10 +134,7 @@ int demoCommand(const std::string& dataDir) {
         host.taskRunner().setObserver(nullptr);
         std::cout << "\nDone. Nothing was written: the demo keeps its playlists in memory.\n";
         return host.violations().list().empty() ? 0 : 1;
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "chartloom demo: %s\n", e.what());
-        return 2;
-    } catch (const std::exception& e) {
+    } catch (const std::exception& e) {  // missing data, a busy port: unusable input
         std::fprintf(stderr, "chartloom demo: %s\n", e.what());
         return 2;
     }

@@ -44,7 +44,7 @@ bool hasArtist(const player::Track& track, const std::string& artist) {
 
 }  // namespace
 
-std::vector<size_t> select(player::Host&, const std::vector<player::Track*>& candidates,
+std::vector<size_t> select(const std::vector<player::Track*>& candidates,
                            const std::vector<Selector>& rules) {
     std::vector<size_t> picked;
     for (size_t i = 0; i < candidates.size(); ++i) {

@@ -18,8 +18,8 @@ struct Selector {
 Selector parseSelector(const std::string& text);
 
 // The tracks the rules pick from `candidates`, in their order; a track picked by several rules
-// counts once. Reads tag records under the TrackDatabase lock.
-std::vector<size_t> select(player::Host& host, const std::vector<player::Track*>& candidates,
+// counts once. Reads the host's own copy of the tags, so no lock is needed.
+std::vector<size_t> select(const std::vector<player::Track*>& candidates,
                            const std::vector<Selector>& rules);
 
 }  // namespace chartloom::cli

@@ -44,7 +44,7 @@ Session::Session(const SessionOptions& options) : options_(options) {
         for (const auto& item : all[index].items) {
             items.push_back(static_cast<player::Track*>(item.track.get()));
         }
-        for (size_t i : select(host_, items, rules)) {
+        for (size_t i : select(items, rules)) {
             all[index].items[i].selected = true;
             selection_.push_back(items[i]);
         }
@@ -55,7 +55,7 @@ Session::Session(const SessionOptions& options) : options_(options) {
             }
         }
         const auto& library = host_.libraryTracks();
-        for (size_t i : select(host_, library, rules))
+        for (size_t i : select(library, rules))
             selection_.push_back(library[i]);
     }
     host_.loadPlugin(pluginFile());

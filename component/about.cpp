@@ -4,11 +4,7 @@
 
 namespace chartloom {
 
-// __DATE__ pads the day with a space, as the stamp wants.
-const char* buildStamp() {
-    return __DATE__ " - " __TIME__;
-}
-
+// The stamp is the compile moment; __DATE__ pads the day with a space, as the stamp wants.
 const char* aboutText() {
     return "Downloads charts from last.fm and creates a playlist according to them\n"
            "Written by the Chartloom developers\n" __DATE__ " - " __TIME__;

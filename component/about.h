@@ -8,8 +8,6 @@ namespace chartloom {
 inline constexpr const char* component_name = "Chartloom";
 inline constexpr const char* component_version = "0.2.3";
 
-// "Mmm dd yyyy - hh:mm:ss", the moment this file was compiled.
-const char* buildStamp();
 // Three lines: what the component does, the credit, the build stamp.
 const char* aboutText();
 

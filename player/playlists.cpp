@@ -42,7 +42,6 @@ size_t PlaylistStore::createPlaylist(const char* name, size_t nameLength, size_t
     main_.check("createPlaylist");
     Playlist p;
     p.name.assign(name, nameLength == none ? std::strlen(name) : nameLength);
-    p.changed = true;
     size_t at = position > playlists_.size() ? playlists_.size() : position;
     playlists_.insert(playlists_.begin() + static_cast<std::ptrdiff_t>(at), std::move(p));
     if (active_ != none && active_ >= at)
@@ -105,7 +104,6 @@ bool PlaylistStore::reorderItems(size_t playlist, const size_t* order, size_t co
     }
     p->items.swap(next);
     p->focus = focus;
-    p->changed = true;
     return true;
 }
 
@@ -118,7 +116,6 @@ void PlaylistStore::setSelection(size_t playlist, const bit_array& affected,
         if (affected.get(i))
             p->items[i].selected = state.get(i);
     }
-    p->changed = true;
 }
 
 bool PlaylistStore::removeItems(size_t playlist, const bit_array& mask) {
@@ -136,7 +133,6 @@ bool PlaylistStore::removeItems(size_t playlist, const bit_array& mask) {
     }
     p->items.swap(kept);
     p->focus = focus;
-    p->changed = true;
     return true;
 }
 
@@ -145,7 +141,6 @@ void PlaylistStore::setFocusItem(size_t playlist, size_t item) {
     if (!p)
         return;
     p->focus = item < p->items.size() ? item : none;
-    p->changed = true;
 }
 
 size_t PlaylistStore::insertItems(size_t playlist, size_t base, const track_list& items,
@@ -162,7 +157,6 @@ size_t PlaylistStore::insertItems(size_t playlist, size_t base, const track_list
     p->items.insert(p->items.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
     if (p->focus != none && p->focus >= at)
         p->focus += added.size();
-    p->changed = true;
     return at;
 }
 
@@ -178,7 +172,6 @@ bool PlaylistStore::undo(size_t playlist) {
     p.items = std::move(p.undo.back());
     p.undo.pop_back();
     p.focus = none;
-    p.changed = true;
     return true;
 }
 

@@ -20,7 +20,6 @@ struct Playlist {
     std::vector<PlaylistItem> items;
     size_t focus = none;
     std::vector<std::vector<PlaylistItem>> undo;  // saved contents, oldest first
-    bool changed = false;                         // touched since load (for writing back)
 };
 
 class PlaylistStore final : public PlaylistService {
