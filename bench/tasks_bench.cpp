@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "component/host_access.h"
 #include "player/host.h"
+#include "pluginbase/host_access.h"
 #include "tasks/library_lookup.h"
 #include "tasks/similar_selection.h"
 
@@ -29,7 +29,7 @@ struct Library {
         }
         for (player::Track* t : host.libraryTracks())
             all.append(t);
-        chartloom::attachHost(&host.api(), nullptr);
+        chartloom::attachHost(&host.api());
     }
     player::Host host;
     metadb_handle_list all;

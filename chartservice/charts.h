@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "host/task.h"
+#include "host/abort_signal.h"
 
 namespace chartloom {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <utility>
 
-#include "component/errors.h"
 #include "platform/wininet.h"
+#include "pluginbase/errors.h"
 
 namespace chartloom {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/task.h"
+#include "host/abort_signal.h"
 
 namespace chartloom {
 

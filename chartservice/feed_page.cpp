@@ -3,7 +3,7 @@
 #include "chartservice/download.h"
 #include "chartservice/feed_url.h"
 #include "chartservice/wide_text.h"
-#include "component/errors.h"
+#include "pluginbase/errors.h"
 
 namespace chartloom {
 

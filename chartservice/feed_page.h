@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/task.h"
+#include "host/abort_signal.h"
 #include "xml/xml_element.h"
 
 namespace chartloom {

@@ -1,10 +1,7 @@
 #include "chartservice/feed_url.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 
 namespace chartloom {
 namespace {
@@ -19,12 +16,9 @@ bool passesUnchanged(unsigned char c) {
 std::string encodeArtistName(const char* name) {
     static constexpr char hex[] = "0123456789ABCDEF";
     size_t length = std::strlen(name);
-    // Every byte takes at most five characters.
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[5 * length + 1]);
-    if (!buffer) {
-        std::fputs("Serious memory error...\n", stderr);
-        std::exit(1);
-    }
+    // Every byte takes at most five characters. Running out of memory raises std::bad_alloc
+    // for the task to report: ending the process would take the player down with it.
+    std::unique_ptr<char[]> buffer(new char[5 * length + 1]);
     char* out = buffer.get();
     for (size_t i = 0; i < length; ++i) {
         auto c = static_cast<unsigned char>(name[i]);

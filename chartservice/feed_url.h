@@ -12,7 +12,7 @@ inline constexpr const char* SimilarArtistsFeed = "/similar.xml";
 
 // The artist name (UTF-8) as one path segment: letters, digits, "_" and "-" as they are, "/"
 // and "&" escaped twice (%252F, %2526) because the service unescapes once before routing, every
-// other byte as %XX with uppercase hex. Stops the process if memory runs out.
+// other byte as %XX with uppercase hex. Raises std::bad_alloc when memory runs out.
 std::string encodeArtistName(const char* name);
 
 // ChartServiceBaseUrl + "1.0/artist/" + encoded name + feed file name.

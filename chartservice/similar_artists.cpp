@@ -5,9 +5,9 @@
 #include "chartservice/feed_page.h"
 #include "chartservice/feed_url.h"
 #include "chartservice/wide_text.h"
-#include "component/decimal.h"
-#include "component/errors.h"
-#include "component/output.h"
+#include "pluginbase/decimal.h"
+#include "pluginbase/errors.h"
+#include "pluginbase/output.h"
 
 namespace chartloom {
 

@@ -1,9 +1,12 @@
+#include <algorithm>
+#include <cstdint>
+
 #include "chartservice/charts.h"
 #include "chartservice/feed_page.h"
 #include "chartservice/feed_url.h"
 #include "chartservice/wide_text.h"
-#include "component/decimal.h"
-#include "component/errors.h"
+#include "pluginbase/decimal.h"
+#include "pluginbase/errors.h"
 
 namespace chartloom {
 
@@ -24,8 +27,10 @@ ChartEntryList fetchTopTracks(std::string artist, const AbortSignal* abort) {
         if (reference < 0)
             reference = reach;
         // A first track of no reach leaves nothing to scale by: the chart keeps feed order.
+        // A reach far above the first track's is held to 32 bits rather than wrapped.
         int64_t scaled = reference == 0 ? 0 : reach * 10000 / reference;
-        chart.emplace(static_cast<int32_t>(scaled), std::move(title));
+        chart.emplace(static_cast<int32_t>(std::clamp<int64_t>(scaled, INT32_MIN, INT32_MAX)),
+                      std::move(title));
     }
     if (chart.size() < 2)
         throw ServiceError(artist + "'s chart listing is empty");

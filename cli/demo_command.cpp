@@ -5,15 +5,17 @@
 #include <iostream>
 #include <map>
 
-#include "cli/chart_server.h"
+#include "chartserver/chart_server.h"
 #include "cli/commands.h"
-#include "cli/library_loader.h"
-#include "cli/playlist_files.h"
 #include "cli/report.h"
 #include "cli/task_display.h"
 #include "host/shared_functions.h"
+#include "stores/library_loader.h"
+#include "stores/playlist_files.h"
 
 namespace chartloom::cli {
+using namespace stores;
+using chartserver::ChartServer;
 namespace fs = std::filesystem;
 
 namespace {

@@ -6,13 +6,15 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "cli/library_loader.h"
 #include "cli/progress_bar.h"
 #include "cli/report.h"
 #include "cli/task_display.h"
 #include "cli/usage_error.h"
+#include "stores/library_loader.h"
+#include "stores/store_error.h"
 
 namespace chartloom::cli {
+using namespace stores;
 namespace {
 
 std::atomic<player::TaskRunnerImpl*> g_runner{nullptr};
@@ -53,6 +55,9 @@ int guarded(F&& body) {
         std::fprintf(stderr, "chartloom: %s\n", e.what());
         return 2;
     } catch (const player::PluginError& e) {
+        std::fprintf(stderr, "chartloom: %s\n", e.what());
+        return 2;
+    } catch (const StoreError& e) {
         std::fprintf(stderr, "chartloom: %s\n", e.what());
         return 2;
     } catch (const std::exception& e) {

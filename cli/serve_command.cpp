@@ -7,9 +7,10 @@
 #include <iostream>
 #include <optional>
 
-#include "cli/chart_server.h"
+#include "chartserver/chart_server.h"
 
 namespace chartloom::cli {
+using chartserver::ChartServer;
 namespace {
 
 // Blocks SIGINT and SIGTERM in the calling thread for its lifetime, so that threads started

@@ -2,11 +2,12 @@
 
 #include <cstdlib>
 
-#include "cli/library_loader.h"
 #include "cli/selection.h"
 #include "cli/usage_error.h"
+#include "stores/library_loader.h"
 
 namespace chartloom::cli {
+using namespace stores;
 
 std::string pluginFile() {
     const char* env = std::getenv("CHARTLOOM_PLUGIN");

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/playlist_files.h"
 #include "player/host.h"
+#include "stores/playlist_files.h"
 
 namespace chartloom::cli {
 
@@ -41,7 +41,7 @@ public:
 private:
     SessionOptions options_;
     player::Host host_;
-    std::vector<PlaylistFile> loaded_;
+    std::vector<stores::PlaylistFile> loaded_;
     std::vector<player::Track*> selection_;
     GUID caller_ = player::Host::caller_other;
 };

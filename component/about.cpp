@@ -1,6 +1,6 @@
 #include "component/about.h"
 
-#include "component/host_access.h"
+#include "pluginbase/host_access.h"
 
 namespace chartloom {
 

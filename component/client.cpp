@@ -3,27 +3,23 @@
 #include <cstring>
 #include <exception>
 
-#include "component/errors.h"
 #include "component/factory_list.h"
-#include "component/host_access.h"
 #include "host/client.h"
+#include "pluginbase/host_access.h"
 
 namespace chartloom {
 namespace {
 
-void readExact(config_stream_reader& in, void* buffer, size_t bytes) {
-    if (in.read(buffer, bytes) != bytes)
-        throw exception_io_data_truncation();
-}
-
-// The component registers no settings: every record is skipped by its size.
+// The component registers no settings: every record is skipped by its size. A stream cut short
+// holds nothing of ours, so its end, wherever it falls, ends the reading.
 void skipSettings(config_stream_reader& in) {
     for (;;) {
         unsigned char guid[16];
         if (in.read(guid, sizeof guid) < sizeof guid)
             return;
         unsigned char size[4];
-        readExact(in, size, sizeof size);
+        if (in.read(size, sizeof size) != sizeof size)
+            return;
         uint32_t payload = uint32_t{size[0]} | uint32_t{size[1]} << 8 | uint32_t{size[2]} << 16 |
                            uint32_t{size[3]} << 24;
         in.skip(payload);
@@ -38,14 +34,15 @@ public:
     void readConfiguration(config_stream_reader& in) noexcept override {
         try {
             skipSettings(in);
-        } catch (const std::exception&) {
-            // A truncated stream holds nothing of ours: there is nothing to restore.
+        } catch (...) {
+            // The host's stream failed: there is nothing of ours to restore either way.
         }
     }
-    void setLibraryPath(const char* path, const char* fileName) noexcept override {
+    void setLibraryPath(const char*, const char* fileName) noexcept override {
         try {
-            chartloom::setLibraryPath(path, fileName);
-        } catch (const std::exception&) {
+            setLibraryFileName(fileName);
+        } catch (...) {
+            // Out of memory: the about record then reports no file name.
         }
     }
     void servicesInitialised(bool initialised) noexcept override {
@@ -60,7 +57,7 @@ Client g_client;
 }  // namespace chartloom
 
 extern "C" __attribute__((visibility("default"))) foobar2000_client* foobar2000_get_interface(
-    HostApi* api, void* moduleInstance) {
-    chartloom::attachHost(api, moduleInstance);
+    HostApi* api, void* /*moduleInstance: nothing here needs it*/) {
+    chartloom::attachHost(api);
     return &chartloom::g_client;
 }

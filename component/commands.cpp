@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "component/dominant_artist.h"
-#include "component/host_access.h"
-#include "component/output.h"
 #include "component/service_impl.h"
 #include "host/service_lookup.h"
-#include "host/services.h"
+#include "host/task_runner.h"
+#include "pluginbase/dominant_artist.h"
+#include "pluginbase/host_access.h"
+#include "pluginbase/output.h"
 #include "tasks/artist_playlist_generator.h"
 #include "tasks/artist_similar_playlist_generator.h"
 #include "tasks/playlist_sort_worker.h"

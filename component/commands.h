@@ -1,11 +1,10 @@
-// The start operations of the commands. Main thread; each returns when its task has finished.
+// The start operations of the commands. [main thread] Each returns when its task has finished.
 #pragma once
 
 #include "host/track_list.h"
+#include "tasks/similar_mode.h"
 
 namespace chartloom {
-
-enum class SimilarMode : int { shuffle = 0, charts = 1 };
 
 void startChartsPlaylist(const track_list& tracks);
 void startSimilarPlaylist(const track_list& tracks, SimilarMode mode);

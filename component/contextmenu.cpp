@@ -4,8 +4,8 @@
 #include <string>
 
 #include "component/commands.h"
-#include "component/dominant_artist.h"
-#include "component/output.h"
+#include "pluginbase/dominant_artist.h"
+#include "pluginbase/output.h"
 
 namespace chartloom {
 namespace {

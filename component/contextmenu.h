@@ -1,7 +1,7 @@
 // The command set: four context menu items that name the selection's artist.
 #pragma once
 
-#include "host/contextmenu.h"
+#include "component/contextmenu_item_simple.h"
 
 namespace chartloom {
 

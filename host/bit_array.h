@@ -8,7 +8,7 @@
 
 class bit_array {
 public:
-    // Any thread; must not fail.
+    // [any thread] Must not fail.
     virtual bool get(size_t index) const = 0;
 
 protected:
@@ -23,15 +23,6 @@ public:
 class bit_array_false final : public bit_array {
 public:
     bool get(size_t) const override { return false; }
-};
-
-class bit_array_not final : public bit_array {
-public:
-    explicit bit_array_not(const bit_array& inner) : inner_(inner) {}
-    bool get(size_t index) const override { return !inner_.get(index); }
-
-private:
-    const bit_array& inner_;
 };
 
 // One contiguous run [first, first + count).

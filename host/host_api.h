@@ -12,13 +12,13 @@ using service_class_ref = uintptr_t;
 
 class HostApi {
 public:
-    // Any thread.
+    // [any thread]
     virtual service_class_ref findServiceClass(const GUID& classGuid) = 0;
-    // Any thread. How many services are registered under the class.
+    // [any thread] How many services are registered under the class.
     virtual size_t serviceCount(service_class_ref serviceClass) = 0;
-    // Any thread. On yes `out` holds a new reference to instance n.
+    // [any thread] On yes `out` holds a new reference to instance n.
     virtual bool createService(service_class_ref serviceClass, size_t n, service_base*& out) = 0;
-    // Main thread.
+    // [main thread]
     virtual WindowHandle mainWindow() = 0;
 
 protected:

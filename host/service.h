@@ -8,10 +8,11 @@
 
 class service_base {
 public:
-    // Any thread. Answer the new count.
+    // [any thread] Answers the new count.
     virtual int service_add_ref() noexcept = 0;
+    // [any thread] Answers the count left; the object may be gone when it is 0.
     virtual int service_release() noexcept = 0;
-    // Any thread. On yes `out` holds a new reference to this object as the interface `guid`.
+    // [any thread] On yes `out` holds a new reference to this object as the interface `guid`.
     virtual bool service_query(service_base*& out, const GUID& guid) noexcept = 0;
 
 protected:

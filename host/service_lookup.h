@@ -1,4 +1,4 @@
-// Finding the one instance of a host service. Any thread; raises on anything but exactly one.
+// Finding the one instance of a host service: [any thread]. Raises on anything but exactly one.
 #pragma once
 
 #include "host/exceptions.h"

@@ -7,8 +7,8 @@
 
 class string_receiver {
 public:
-    // Replaces the content with `length` bytes of `text` (none: up to the terminating zero).
-    // Any thread.
+    // [any thread] Replaces the content with `length` bytes of `text` (none: up to the
+    // terminating zero).
     virtual void set(const char* text, size_t length = none) = 0;
 
 protected:

@@ -2,7 +2,6 @@
 // read-only `track_list` view; `track_list_sink` receives handles the host hands out.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -11,9 +10,9 @@
 
 class track_list {
 public:
-    // Any thread.
+    // [any thread]
     virtual size_t count() const = 0;
-    // Borrowed: valid as long as the list holds it.
+    // [any thread] Borrowed: valid as long as the list holds it.
     virtual metadb_handle* item(size_t index) const = 0;
 
 protected:
@@ -22,7 +21,7 @@ protected:
 
 class track_list_sink {
 public:
-    // Any thread. The sink takes its own reference.
+    // [any thread] The sink takes its own reference.
     virtual void append(metadb_handle* handle) = 0;
 
 protected:
@@ -44,10 +43,6 @@ public:
     metadb_handle* item(size_t index) const override { return items_[index].get(); }
     void append(metadb_handle* handle) override { items_.emplace_back(handle); }
     void append(const service_ptr<metadb_handle>& handle) { items_.push_back(handle); }
-    void insert(size_t at, metadb_handle* handle) {
-        items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(std::min(at, items_.size())),
-                      service_ptr<metadb_handle>(handle));
-    }
     void clear() { items_.clear(); }
 
     // Removes every item whose bit is set; the rest keep their order.
@@ -61,15 +56,6 @@ public:
             }
         }
         items_.resize(out);
-    }
-
-    // order[i] is the old index of the item that goes to i; `order` must be a permutation.
-    void reorder(const size_t* order) {
-        std::vector<service_ptr<metadb_handle>> next;
-        next.reserve(items_.size());
-        for (size_t i = 0; i < items_.size(); ++i)
-            next.push_back(items_[order[i]]);
-        items_.swap(next);
     }
 
 private:

@@ -13,6 +13,7 @@
 
 #include "platform/internet_errors.h"
 #include "platform/internet_registry.h"
+#include "platform/internet_timeouts.h"
 #include "platform/internet_transfer.h"
 #include "platform/wininet.h"
 
@@ -21,11 +22,6 @@ using chartloom::inet::setLastError;
 using chartloom::inet::Transfer;
 
 namespace {
-
-constexpr unsigned kDefaultConnectMs = 60000;
-constexpr unsigned kDefaultStallMs = 30000;
-std::atomic<unsigned> connectTimeoutMs{kDefaultConnectMs};
-std::atomic<unsigned> stallTimeoutMs{kDefaultStallMs};
 
 struct RootHandle final : HandleObject {
     std::optional<std::string> agent;
@@ -114,8 +110,9 @@ HINTERNET InternetOpenUrlA(HINTERNET internet, const char* url, const char* head
         options.url = url;
         options.userAgent = root->agent;
         options.headers = splitHeaderLines(headers, headersLength);
-        options.connectTimeout = std::chrono::milliseconds(connectTimeoutMs.load());
-        options.stallTimeout = std::chrono::milliseconds(stallTimeoutMs.load());
+        chartloom::inet::Timeouts timeouts = chartloom::inet::currentTimeouts();
+        options.connectTimeout = timeouts.connect;
+        options.stallTimeout = timeouts.stall;
 
         auto request = std::make_shared<RequestHandle>();
         DWORD error = ERROR_SUCCESS;
@@ -192,11 +189,22 @@ DWORD GetLastError() {
     return chartloom::inet::lastError();
 }
 
-void InternetSetTimeouts(unsigned connectMs, unsigned stallMs) {
-    connectTimeoutMs.store(connectMs == 0 ? kDefaultConnectMs : connectMs);
-    stallTimeoutMs.store(stallMs == 0 ? kDefaultStallMs : stallMs);
+namespace chartloom::inet {
+namespace {
+
+std::atomic<long> connectTimeoutMs{Timeouts{}.connect.count()};
+std::atomic<long> stallTimeoutMs{Timeouts{}.stall.count()};
+
+}  // namespace
+
+Timeouts currentTimeouts() {
+    return {std::chrono::milliseconds(connectTimeoutMs.load()),
+            std::chrono::milliseconds(stallTimeoutMs.load())};
 }
 
-InternetHandleCounts InternetGetHandleCounts() {
-    return chartloom::inet::handleCounts();
+void setTimeouts(const Timeouts& timeouts) {
+    connectTimeoutMs.store(timeouts.connect.count());
+    stallTimeoutMs.store(timeouts.stall.count());
 }
+
+}  // namespace chartloom::inet

@@ -60,7 +60,7 @@ std::shared_ptr<HandleObject> unregisterHandle(HINTERNET handle) {
     return object;  // destroyed outside the lock: tearing down a transfer may take a moment
 }
 
-InternetHandleCounts handleCounts() {
+HandleCounts handleCounts() {
     Registry& r = registry();
     return {r.opened.load(), r.closed.load()};
 }

@@ -2,6 +2,7 @@
 // closed, bogus or foreign pointer is refused instead of being dereferenced.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/wininet.h"
@@ -21,6 +22,11 @@ HINTERNET registerHandle(std::shared_ptr<HandleObject> object);
 std::shared_ptr<HandleObject> findHandle(HINTERNET handle);
 // Removes `handle` (counted as closed) and returns its object; null if it was not open.
 std::shared_ptr<HandleObject> unregisterHandle(HINTERNET handle);
-InternetHandleCounts handleCounts();
+// Root and request handles handed out and closed since the process started.
+struct HandleCounts {
+    uint64_t opened;
+    uint64_t closed;
+};
+HandleCounts handleCounts();
 
 }  // namespace chartloom::inet

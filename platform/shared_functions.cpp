@@ -14,52 +14,16 @@ namespace {
 // so broken text still compares deterministically and after all valid text.
 constexpr uint32_t invalid_base = 0x110000;
 
-bool isContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
-// Decodes one unit of `s`, of which `limit` bytes may be read (a NUL also ends the text).
-// Answers the bytes consumed, at least 1.
+// One unit of `s`, of which `limit` bytes may be read: a character, or one invalid byte.
 size_t decode(const unsigned char* s, size_t limit, uint32_t& cp) {
-    unsigned char lead = s[0];
-    if (lead < 0x80) {
-        cp = lead;
+    unsigned value = 0;
+    size_t length = utf8_decode_char(reinterpret_cast<const char*>(s), limit, value);
+    if (length == 0) {
+        cp = invalid_base + s[0];
         return 1;
-    }
-    size_t need;
-    uint32_t value;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the first continuation byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        value = lead & 0x0F;
-        if (lead == 0xE0)
-            lo = 0xA0;  // overlong
-        if (lead == 0xED)
-            hi = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        value = lead & 0x07;
-        if (lead == 0xF0)
-            lo = 0x90;  // overlong
-        if (lead == 0xF4)
-            hi = 0x8F;  // above U+10FFFF
-    } else {
-        cp = invalid_base + lead;
-        return 1;
-    }
-    for (size_t i = 1; i <= need; ++i) {
-        // The bound is checked before the byte is touched; a NUL is never a continuation.
-        if (i >= limit || !isContinuation(s[i]) || (i == 1 && (s[1] < lo || s[1] > hi))) {
-            cp = invalid_base + lead;
-            return 1;
-        }
-        value = (value << 6) | (s[i] & 0x3F);
     }
     cp = value;
-    return need + 1;
+    return length;
 }
 
 uint32_t asciiLower(unsigned char c) {
@@ -120,4 +84,18 @@ void uPrintfV(string_receiver& out, const char* format, va_list args) {
     std::vector<char> big(static_cast<size_t>(needed) + 1);
     std::vsnprintf(big.data(), big.size(), format, args);
     out.set(big.data(), static_cast<size_t>(needed));
+}
+
+size_t utf8_decode_char(const char* text, size_t maxBytes, unsigned& codePoint) {
+    if (maxBytes == 0)
+        return 0;
+    utf8proc_int32_t cp = -1;
+    // Never more than one character's worth: the bound also keeps utf8proc off the terminator.
+    auto bound = static_cast<utf8proc_ssize_t>(maxBytes < 4 ? maxBytes : 4);
+    utf8proc_ssize_t length =
+        utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text), bound, &cp);
+    if (length <= 0 || cp < 0)
+        return 0;
+    codePoint = static_cast<unsigned>(cp);
+    return static_cast<size_t>(length);
 }

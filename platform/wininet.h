@@ -65,14 +65,3 @@ CHARTLOOM_INET_API bool InternetReadFile(HINTERNET request, void* buffer, DWORD 
 CHARTLOOM_INET_API bool InternetCloseHandle(HINTERNET handle);
 // The calling thread's code of the last failure of the functions above.
 CHARTLOOM_INET_API DWORD GetLastError();
-
-// Test hooks, not used by the plug-in.
-// Connect time-out and stall time-out (no byte received) for requests opened afterwards.
-// Defaults 60000 / 30000 ms; 0 restores the default.
-CHARTLOOM_INET_API void InternetSetTimeouts(unsigned connectMs, unsigned stallMs);
-struct InternetHandleCounts {
-    uint64_t opened;
-    uint64_t closed;
-};
-// Root and request handles handed out and closed since the process started.
-CHARTLOOM_INET_API InternetHandleCounts InternetGetHandleCounts();

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <variant>
 
-#include "host/shared_functions.h"
+#include "host/string_value.h"
 
 namespace player {
 
@@ -80,7 +80,8 @@ Host::Host(Options options)
     registerService(TrackDatabase::class_guid, &database_);
     if (options.console)
         registerService(ConsoleReceiver::class_guid, &console_);
-    registerService(PopupService::class_guid, &popups_);
+    if (options.popups)
+        registerService(PopupService::class_guid, &popups_);
 }
 
 Host::~Host() {
@@ -116,13 +117,17 @@ Track* Host::findTrack(const std::string& path) const {
     return nullptr;
 }
 
-void Host::registerService(const GUID& serviceClass, service_base* service) {
+Host::Registration& Host::registration(const GUID& serviceClass) {
     service_class_ref cls = api_->findServiceClass(serviceClass);
     if (!cls) {
         classes_.push_back(std::make_unique<Registration>(Registration{serviceClass, {}}));
         cls = classes_.size();
     }
-    classes_[cls - 1]->instances.emplace_back(service);
+    return *classes_[cls - 1];
+}
+
+void Host::registerService(const GUID& serviceClass, service_base* service) {
+    registration(serviceClass).instances.emplace_back(service);
 }
 
 HostApi& Host::api() {
@@ -154,15 +159,8 @@ void Host::loadPlugin(const std::string& file) {
     std::string fileName = file.substr(file.find_last_of('/') + 1);
     client->setLibraryPath(file.c_str(), fileName.c_str());
     client->servicesInitialised(true);
-    for (service_factory_base* f = client->factoryList(); f; f = f->next()) {
-        GUID cls = f->serviceClass();
-        service_class_ref ref = api_->findServiceClass(cls);
-        if (!ref) {
-            classes_.push_back(std::make_unique<Registration>(Registration{cls, {}}));
-            ref = classes_.size();
-        }
-        classes_[ref - 1]->instances.emplace_back(f);
-    }
+    for (service_factory_base* f = client->factoryList(); f; f = f->next())
+        registration(f->serviceClass()).instances.emplace_back(f);
     plugins_.push_back(std::move(plugin));
 }
 
@@ -171,13 +169,6 @@ foobar2000_client& Host::client(size_t plugin) const {
 }
 
 namespace {
-
-struct Text final : string_receiver {
-    std::string value;
-    void set(const char* text, size_t length) override {
-        value.assign(text ? text : "", text ? (length == none ? std::strlen(text) : length) : 0);
-    }
-};
 
 metadb_handle_list toList(const std::vector<Track*>& tracks) {
     metadb_handle_list list;
@@ -211,7 +202,7 @@ std::vector<MenuEntry> Host::contextMenu(const std::vector<Track*>& tracks, cons
     std::vector<MenuEntry> menu;
     forEachItem(*api_, [&](contextmenu_item& set, size_t i, contextmenu_item_node& node) {
         MenuEntry e;
-        Text name, path, description, display;
+        string_value name, path, description, display;
         set.itemName(i, name);
         set.itemDefaultPath(i, path);
         set.itemDescription(i, description);
@@ -235,7 +226,7 @@ bool Host::runMenuItem(const std::string& name, const std::vector<Track*>& track
     metadb_handle_list list = toList(tracks);
     bool ran = false;
     forEachItem(*api_, [&](contextmenu_item& set, size_t i, contextmenu_item_node& node) {
-        Text itemName, display;
+        string_value itemName, display;
         set.itemName(i, itemName);
         uint32_t flags = 0;
         if (itemName.value != name || !node.getDisplayData(display, flags, list, caller)) {

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "host/client.h"
-#include "host/contextmenu.h"
+#include "host/contextmenu_item.h"
+#include "host/service_factory.h"
 #include "player/host_services.h"
 #include "player/main_thread.h"
 #include "player/playlists.h"
@@ -48,6 +49,7 @@ public:
 
     struct Options {
         bool console = true;  // register the host's own console receiver
+        bool popups = true;   // register the host's message boxes
     };
     // The constructing thread is the host's main thread.
     Host() : Host(Options{}) {}
@@ -93,6 +95,8 @@ private:
     class Api;
     struct Plugin;
     struct Registration;
+    // The class's registration, made on first use.
+    Registration& registration(const GUID& serviceClass);
 
     Violations violations_;
     MainThread main_;

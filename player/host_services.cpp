@@ -22,14 +22,8 @@ bool HostConsole::service_query(service_base*& out, const GUID& guid) noexcept {
 
 void HostConsole::print(const char* text, size_t length) {
     std::string line(text, length == none ? std::strlen(text) : length);
-    std::function<void(const std::string&)> echo;
-    {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(line);
-        echo = echo_;
-    }
-    if (echo)
-        echo(line);
+    std::lock_guard lock(mutex_);
+    lines_.push_back(std::move(line));
 }
 
 std::vector<std::string> HostConsole::lines() const {
@@ -42,25 +36,14 @@ void HostConsole::clear() {
     lines_.clear();
 }
 
-void HostConsole::setEcho(std::function<void(const std::string&)> echo) {
-    std::lock_guard lock(mutex_);
-    echo_ = std::move(echo);
-}
-
 bool HostPopups::service_query(service_base*& out, const GUID& guid) noexcept {
     return answerQuery<PopupService>(this, out, guid);
 }
 
 void HostPopups::show(const char* message, const char* title, uint32_t kind) {
     PopupMessage m{title ? title : "", message ? message : "", kind};
-    std::function<void(const PopupMessage&)> echo;
-    {
-        std::lock_guard lock(mutex_);
-        messages_.push_back(m);
-        echo = echo_;
-    }
-    if (echo)
-        echo(m);
+    std::lock_guard lock(mutex_);
+    messages_.push_back(std::move(m));
 }
 
 std::vector<PopupMessage> HostPopups::messages() const {
@@ -71,11 +54,6 @@ std::vector<PopupMessage> HostPopups::messages() const {
 void HostPopups::clear() {
     std::lock_guard lock(mutex_);
     messages_.clear();
-}
-
-void HostPopups::setEcho(std::function<void(const PopupMessage&)> echo) {
-    std::lock_guard lock(mutex_);
-    echo_ = std::move(echo);
 }
 
 bool HostPlayback::service_query(service_base*& out, const GUID& guid) noexcept {

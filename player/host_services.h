@@ -1,19 +1,21 @@
 // The host's small services: console, message box, playback and library.
 #pragma once
 
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "host/services.h"
+#include "host/console_receiver.h"
+#include "host/library_service.h"
+#include "host/playback_service.h"
+#include "host/popup_service.h"
 #include "player/main_thread.h"
 
 namespace player {
 
 class Track;
 
-// Keeps every line; `echo` (if set) sees each as it arrives, on the printing thread.
+// Keeps every line.
 class HostConsole final : public ConsoleReceiver {
 public:
     int service_add_ref() noexcept override { return 1; }
@@ -23,12 +25,10 @@ public:
 
     std::vector<std::string> lines() const;
     void clear();
-    void setEcho(std::function<void(const std::string&)> echo);
 
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
-    std::function<void(const std::string&)> echo_;
 };
 
 struct PopupMessage {
@@ -46,12 +46,10 @@ public:
 
     std::vector<PopupMessage> messages() const;
     void clear();
-    void setEcho(std::function<void(const PopupMessage&)> echo);
 
 private:
     mutable std::mutex mutex_;
     std::vector<PopupMessage> messages_;
-    std::function<void(const PopupMessage&)> echo_;
 };
 
 struct PlaybackState {

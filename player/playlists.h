@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/services.h"
+#include "host/playlist_service.h"
 #include "player/main_thread.h"
 
 namespace player {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/services.h"
+#include "host/task_runner.h"
 #include "player/main_thread.h"
 
 namespace player {

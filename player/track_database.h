@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "host/services.h"
+#include "host/track_database.h"
 
 namespace player {
 

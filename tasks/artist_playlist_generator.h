@@ -11,7 +11,7 @@ public:
         : PlaylistGenerator(std::move(artist), "#ArtistCharts") {}
 
 protected:
-    void work(TaskStatus& status, AbortSignal& abort) override;
+    void generate(TaskStatus& status, AbortSignal& abort) override;
 };
 
 }  // namespace chartloom

@@ -7,7 +7,9 @@
 #include <map>
 
 #include "chartservice/charts.h"
-#include "component/track_database_lock.h"
+#include "pluginbase/errors.h"
+#include "pluginbase/output.h"
+#include "pluginbase/track_database_lock.h"
 #include "tasks/library_lookup.h"
 #include "tasks/shuffle_random.h"
 #include "tasks/similar_selection.h"
@@ -94,30 +96,28 @@ void appendShuffled(const SimilarArtistList& similar, const UsedArtists& selecti
 
 }  // namespace
 
-void ArtistSimilarPlaylistGenerator::work(TaskStatus& status, AbortSignal& abort) {
-    generateReporting(abort, [&] {
-        status.setProgress(0);
-        status.setStatusText("Downloading similar artist list from Last.Fm...");
-        status.refresh();
-        SimilarArtistList similar = fetchSimilarArtists(artistName, &abort);
-        if (abort.isAborted())
-            throw exception_aborted();
+void ArtistSimilarPlaylistGenerator::generate(TaskStatus& status, AbortSignal& abort) {
+    status.setProgress(0);
+    status.setStatusText("Downloading similar artist list from Last.Fm...");
+    status.refresh();
+    SimilarArtistList similar = fetchSimilarArtists(artistName, &abort);
+    if (abort.isAborted())
+        throw exception_aborted();
 
-        UsedArtists selection = selectUsedArtists(similar, libraryTracks);
-        std::vector<ChartEntryList> charts;
-        ScoredEntryList scored;
-        if (chartsMode)
-            scored = scoreCharts(similar, selection, charts, status, abort);
+    UsedArtists selection = selectUsedArtists(similar, libraryTracks);
+    std::vector<ChartEntryList> charts;
+    ScoredEntryList scored;
+    if (chartsMode)
+        scored = scoreCharts(similar, selection, charts, status, abort);
 
-        status.setStatusText("Generating Playlist...");
-        status.setProgress(TaskStatus::progress_max);
-        status.refresh();
-        if (chartsMode) {
-            appendByScore(scored, selection.tracks, resultTracks);
-        } else {
-            appendShuffled(similar, selection, resultTracks);
-        }
-    });
+    status.setStatusText("Generating Playlist...");
+    status.setProgress(TaskStatus::progress_max);
+    status.refresh();
+    if (chartsMode) {
+        appendByScore(scored, selection.tracks, resultTracks);
+    } else {
+        appendShuffled(similar, selection, resultTracks);
+    }
 }
 
 }  // namespace chartloom

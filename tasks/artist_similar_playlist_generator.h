@@ -3,8 +3,8 @@
 // by similarity.
 #pragma once
 
-#include "component/commands.h"
 #include "tasks/playlist_generator.h"
+#include "tasks/similar_mode.h"
 
 namespace chartloom {
 
@@ -14,10 +14,8 @@ public:
         : PlaylistGenerator(std::move(artist), "#ArtistSimilarCharts"),
           chartsMode(mode == SimilarMode::charts) {}
 
-    bool isChartsMode() const { return chartsMode; }
-
 protected:
-    void work(TaskStatus& status, AbortSignal& abort) override;
+    void generate(TaskStatus& status, AbortSignal& abort) override;
 
 private:
     const bool chartsMode;

@@ -1,6 +1,6 @@
 #include "tasks/chart_download.h"
 
-#include "component/errors.h"
+#include "pluginbase/errors.h"
 
 namespace chartloom {
 

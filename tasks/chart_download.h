@@ -4,7 +4,7 @@
 #include <string>
 
 #include "chartservice/charts.h"
-#include "host/task.h"
+#include "host/threaded_process_callback.h"
 
 namespace chartloom {
 

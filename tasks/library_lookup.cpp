@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "component/decimal.h"
 #include "host/shared_functions.h"
+#include "pluginbase/decimal.h"
 
 namespace chartloom {
 namespace {

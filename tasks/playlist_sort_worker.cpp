@@ -2,13 +2,12 @@
 
 #include <cstdint>
 
-#include "component/dominant_artist.h"
-#include "component/errors.h"
-#include "component/host_access.h"
-#include "component/output.h"
-#include "component/track_database_lock.h"
+#include "host/playlist_service.h"
 #include "host/service_lookup.h"
-#include "host/services.h"
+#include "pluginbase/dominant_artist.h"
+#include "pluginbase/errors.h"
+#include "pluginbase/host_access.h"
+#include "pluginbase/track_database_lock.h"
 #include "tasks/chart_download.h"
 #include "tasks/library_lookup.h"
 
@@ -71,53 +70,47 @@ void PlaylistSortWorker::init() {
     }
 }
 
-void PlaylistSortWorker::work(TaskStatus& status, AbortSignal& abort) {
-    // Nothing of the artist is selected: there is no block to sort, and nothing to tell.
+bool PlaylistSortWorker::work(TaskStatus& status, AbortSignal& abort) {
     if (trackPositions.empty() || trackPositions.size() != artistTracks.count())
-        return;
-    try {
-        ChartEntryList chart =
-            downloadChart(artistName, status, abort, "Sorting selected items...");
-        std::vector<size_t> sorted;
-        sorted.reserve(artistTracks.count());
-        bit_array_bittable used(playlistSize);
-        {
-            TrackDatabaseLock lock;
-            for (const auto& [reach, title] : chart) {
-                size_t j = FindTrackIndex(title.c_str(), artistTracks);
-                if (j == none)
-                    continue;
-                size_t p = trackPositions[j];
-                if (used.get(p))
-                    continue;  // a second title for an item adds nothing
-                sorted.push_back(p);
-                used.set(p, true);
-            }
+        return false;
+    ChartEntryList chart = downloadChart(artistName, status, abort, "Sorting selected items...");
+    std::vector<size_t> sorted;
+    sorted.reserve(artistTracks.count());
+    bit_array_bittable used(playlistSize);
+    {
+        TrackDatabaseLock lock;
+        for (const auto& [reach, title] : chart) {
+            size_t j = FindTrackIndex(title.c_str(), artistTracks);
+            if (j == none)
+                continue;
+            size_t p = trackPositions[j];
+            if (used.get(p))
+                continue;  // a second title for an item adds nothing
+            sorted.push_back(p);
+            used.set(p, true);
         }
-        sortedCount = sorted.size();
-        firstPosition = trackPositions.front();
-        newOrder.assign(playlistSize, 0);
-        size_t source = firstPosition;
-        for (size_t i = 0; i < playlistSize; ++i) {
-            if (i < firstPosition) {
-                newOrder[i] = i;
-            } else if (i - firstPosition < sortedCount) {
-                newOrder[i] = sorted[i - firstPosition];
-            } else {
-                while (used.get(source))
-                    ++source;
-                newOrder[i] = source++;
-            }
-        }
-        if (abort.isAborted())
-            throw exception_aborted();
-        succeeded = true;
-    } catch (const std::exception& e) {
-        errorMessageBox(e.what());
     }
+    sortedCount = sorted.size();
+    firstPosition = trackPositions.front();
+    newOrder.assign(playlistSize, 0);
+    size_t source = firstPosition;
+    for (size_t i = 0; i < playlistSize; ++i) {
+        if (i < firstPosition) {
+            newOrder[i] = i;
+        } else if (i - firstPosition < sortedCount) {
+            newOrder[i] = sorted[i - firstPosition];
+        } else {
+            while (used.get(source))
+                ++source;
+            newOrder[i] = source++;
+        }
+    }
+    if (abort.isAborted())
+        throw exception_aborted();
+    return true;
 }
 
-void PlaylistSortWorker::done() {
+void PlaylistSortWorker::done(bool succeeded) {
     if (succeeded) {
         auto playlists = lookupService<PlaylistService>(hostApi());
         // A playlist that changed size since init is refused by the host and left alone.

@@ -17,11 +17,13 @@ public:
 
 protected:
     void init() override;
-    void work(TaskStatus& status, AbortSignal& abort) override;
-    void done() override;
+    // Answers no, without a word, when no selected item is the artist's: there is no block.
+    bool work(TaskStatus& status, AbortSignal& abort) override;
+    void done(bool succeeded) override;
+    // The sort tells the user about the abort too.
+    bool showsAbort() const override { return true; }
 
 private:
-    bool succeeded = false;
     metadb_handle_list artistTracks;  // the artist's selected items, playlist order
     size_t playlistIndex = none;
     size_t playlistSize = 0;

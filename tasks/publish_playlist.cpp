@@ -1,10 +1,12 @@
 #include "tasks/publish_playlist.h"
 
-#include "component/host_access.h"
-#include "component/string_value.h"
+#include "host/library_service.h"
+#include "host/playback_service.h"
+#include "host/playlist_service.h"
 #include "host/service_lookup.h"
-#include "host/services.h"
 #include "host/shared_functions.h"
+#include "host/string_value.h"
+#include "pluginbase/host_access.h"
 
 namespace chartloom {
 
@@ -13,7 +15,7 @@ void publishPlaylist(const char* name, const track_list& tracks) {
     size_t index = none;
     size_t count = playlists->playlistCount();
     for (size_t i = 0; i < count; ++i) {
-        StringValue existing;
+        string_value existing;
         if (!playlists->playlistName(i, existing))
             break;
         if (stricmp_utf8_ex(existing.value.c_str(), existing.value.size(), name, none) == 0) {

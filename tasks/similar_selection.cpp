@@ -1,6 +1,6 @@
 #include "tasks/similar_selection.h"
 
-#include "component/track_database_lock.h"
+#include "pluginbase/track_database_lock.h"
 #include "tasks/library_lookup.h"
 
 namespace chartloom {

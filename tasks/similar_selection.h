@@ -6,16 +6,10 @@
 #include <vector>
 
 #include "chartservice/charts.h"
-#include "host/shared_functions.h"
 #include "host/track_list.h"
+#include "pluginbase/case_insensitive.h"
 
 namespace chartloom {
-
-struct CaseInsensitiveLess {
-    bool operator()(const std::string& a, const std::string& b) const {
-        return stricmp_utf8(a.c_str(), b.c_str()) < 0;
-    }
-};
 
 // Names that differ only in case share one entry: the first inserted.
 using ArtistTrackMap = std::map<std::string, metadb_handle_list, CaseInsensitiveLess>;

@@ -2,11 +2,13 @@
 
 #include <exception>
 
-#include "component/output.h"
+#include "pluginbase/errors.h"
+#include "pluginbase/output.h"
 
 namespace chartloom {
 namespace {
 
+// Every error that reaches here is shown in the error message box.
 template <class F>
 void guarded(F&& body) noexcept {
     try {
@@ -25,11 +27,19 @@ void TaskBase::onInit(WindowHandle) noexcept {
 }
 
 void TaskBase::run(TaskStatus& status, AbortSignal& abort) noexcept {
-    guarded([&] { work(status, abort); });
+    succeeded_ = false;
+    guarded([&] {
+        try {
+            succeeded_ = work(status, abort);
+        } catch (const exception_aborted&) {
+            if (showsAbort())
+                throw;
+        }
+    });
 }
 
 void TaskBase::onDone(WindowHandle, bool) noexcept {
-    guarded([&] { done(); });
+    guarded([&] { done(succeeded_); });
 }
 
 }  // namespace chartloom

@@ -1,8 +1,8 @@
-// What the three background tasks share: the interface identity and the guard that keeps
-// errors from crossing into the host's task runner.
+// What the three background tasks share: the interface identity, and the one place that
+// decides how an error leaves a task. Nothing a task raises crosses into the host's runner.
 #pragma once
 
-#include "host/task.h"
+#include "host/threaded_process_callback.h"
 
 namespace chartloom {
 
@@ -15,12 +15,18 @@ public:
     void onDone(WindowHandle parent, bool aborted) noexcept final;
 
 protected:
-    // Main thread.
+    // [main thread]
     virtual void init() = 0;
-    // Worker thread. Handles its own errors; anything it lets through is shown to the user.
-    virtual void work(TaskStatus& status, AbortSignal& abort) = 0;
-    // Main thread.
-    virtual void done() = 0;
+    // [worker thread] Raises on failure. Answers whether done() may apply the result.
+    virtual bool work(TaskStatus& status, AbortSignal& abort) = 0;
+    // [main thread] `succeeded`: work() answered yes without raising.
+    virtual void done(bool succeeded) = 0;
+    // Whether the user's abort is shown like any other error; otherwise it ends the task
+    // without a word.
+    virtual bool showsAbort() const { return false; }
+
+private:
+    bool succeeded_ = false;
 };
 
 }  // namespace chartloom

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "xml/utf16.h"
 #include "xml/xml_chars.h"
 
 namespace chartloom::xml {
@@ -74,13 +75,7 @@ ptrdiff_t decodeEntities(const char16_t* source, size_t length, char16_t* out) {
             uint32_t value = 0;
             if (!readNumeric(source + i, available, consumed, value))
                 return -1;
-            if (value > 0xFFFF) {
-                value -= 0x10000;
-                *write++ = static_cast<char16_t>(0xD800 + (value >> 10));
-                *write++ = static_cast<char16_t>(0xDC00 + (value & 0x3FF));
-            } else {
-                *write++ = static_cast<char16_t>(value);
-            }
+            write += utf16::encode(value, write);
             i += consumed;
             continue;
         }

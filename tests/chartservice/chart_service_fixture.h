@@ -6,9 +6,10 @@
 
 #include <string>
 
-#include "component/host_access.h"
+#include "platform/internet_test_hooks.h"
 #include "platform/wininet.h"
 #include "player/host.h"
+#include "pluginbase/host_access.h"
 #include "tests/support/scripted_http_server.h"
 
 namespace chartloom::testing {
@@ -16,13 +17,13 @@ namespace chartloom::testing {
 class ChartServiceTest : public ::testing::Test {
 protected:
     ChartServiceTest() {
-        attachHost(&host.api(), nullptr);
+        attachHost(&host.api());
         setServicesInitialised(true);
         handlesBefore = InternetGetHandleCounts();
     }
     ~ChartServiceTest() override {
         setServicesInitialised(false);
-        attachHost(nullptr, nullptr);
+        attachHost(nullptr);
     }
     void TearDown() override {
         InternetHandleCounts now = InternetGetHandleCounts();

@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "chart_service_fixture.h"
-#include "component/errors.h"
+#include "pluginbase/errors.h"
 
 namespace chartloom::testing {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "chart_service_fixture.h"
 #include "chartservice/charts.h"
-#include "component/errors.h"
+#include "pluginbase/errors.h"
 
 namespace chartloom::testing {
 namespace {

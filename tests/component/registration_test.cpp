@@ -6,7 +6,14 @@
 #include <regex>
 
 #include "host/componentversion.h"
-#include "host/services.h"
+#include "host/console_receiver.h"
+#include "host/contextmenu_item.h"
+#include "host/library_service.h"
+#include "host/playback_service.h"
+#include "host/playlist_service.h"
+#include "host/popup_service.h"
+#include "host/task_runner.h"
+#include "host/track_database.h"
 #include "tests/support/host_fixture.h"
 
 namespace {

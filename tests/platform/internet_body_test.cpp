@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/internet_test_hooks.h"
 #include "platform/wininet.h"
 #include "tests/support/internet_fetch.h"
 #include "tests/support/internet_test_fixture.h"

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/internet_test_hooks.h"
 #include "platform/wininet.h"
 
 namespace chartloom::testing {

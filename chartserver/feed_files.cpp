@@ -1,0 +1,129 @@
+#include "chartserver/feed_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <optional>
+#include <string_view>
+#include <system_error>
+
+namespace chartloom::chartserver {
+namespace {
+
+constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+struct FileRead {
+    enum class Kind { Missing, Found, Unusable } kind = Kind::Missing;
+    std::string bytes;
+};
+
+FileRead unusable() {
+    return {FileRead::Kind::Unusable, {}};
+}
+
+bool isStrictlyInside(const std::filesystem::path& root, const std::filesystem::path& path) {
+    auto [rootEnd, pathRest] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
+    return rootEnd == root.end() && pathRest != path.end();
+}
+
+// Reads root/relative if it resolves to a regular file inside root. Opening is non-blocking so
+// that a FIFO planted in the folder cannot hang a worker.
+FileRead readInside(const std::filesystem::path& root, const std::filesystem::path& relative) {
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::canonical(root / relative, error);
+    if (error || !isStrictlyInside(root, resolved))
+        return {};
+    FileDescriptor fd(::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.get() < 0)
+        return errno == ENOENT ? FileRead{} : unusable();
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    if (static_cast<std::size_t>(info.st_size) > kMaxFileBytes)
+        return unusable();
+    FileRead read{FileRead::Kind::Found, {}};
+    char buffer[16 * 1024];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return unusable();
+        }
+        read.bytes.append(buffer, static_cast<std::size_t>(n));
+        if (read.bytes.size() > kMaxFileBytes)
+            return unusable();
+    }
+    return read;
+}
+
+// A status file holds one number from 200 to 599, optionally surrounded by white space.
+std::optional<int> parseStatus(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n";
+    std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    int status = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), status);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    if (status < 200 || status > 599)
+        return std::nullopt;
+    return status;
+}
+
+FeedAnswer fault(std::string message) {
+    return {500, std::move(message) + "\n", false};
+}
+
+}  // namespace
+
+FeedAnswer answerFeed(const std::filesystem::path& root, const FeedRequest& request) {
+    std::filesystem::path folder(request.segment);
+    FileRead feed = readInside(root, folder / request.file);
+    FileRead status = readInside(root, folder / (request.file + ".status"));
+    if (feed.kind == FileRead::Kind::Unusable)
+        return fault("feed file cannot be served");
+    if (status.kind == FileRead::Kind::Unusable)
+        return fault("status file cannot be read");
+
+    FeedAnswer answer;
+    if (status.kind == FileRead::Kind::Found) {
+        std::optional<int> code = parseStatus(status.bytes);
+        if (!code)
+            return fault("status file does not hold a status from 200 to 599");
+        answer.status = *code;
+    } else if (feed.kind == FileRead::Kind::Found) {
+        answer.status = 200;
+    } else {
+        return answer;  // 404
+    }
+    // These two statuses carry no body in HTTP.
+    if (answer.status != 204 && answer.status != 304)
+        answer.body = std::move(feed.bytes);
+    return answer;
+}
+
+}  // namespace chartloom::chartserver

@@ -1,0 +1,26 @@
+// The answer of the stand-in chart service for one feed file: read from the feeds folder,
+// never from outside it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "chartserver/feed_request.h"
+
+namespace chartloom::chartserver {
+
+struct FeedAnswer {
+    int status = 404;
+    std::string body;
+    bool isFeed = true;  // false: body is a plain-text explanation of a server-side fault
+};
+
+// `root` must be canonical. Answers the feed file root/segment/file with 200, or with the
+// status that a sibling "<file>.status" holds (feed file as body if there is one, else an
+// empty body); 404 when neither exists. A file counts as missing unless it is a regular file
+// whose resolved path stays inside `root` (symlinks leading out are refused). A malformed
+// status file, or a feed that cannot be read or is too large, gives 500. Never throws for
+// anything on disk; safe to call from several threads at once.
+FeedAnswer answerFeed(const std::filesystem::path& root, const FeedRequest& request);
+
+}  // namespace chartloom::chartserver

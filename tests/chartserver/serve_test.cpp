@@ -1,0 +1,470 @@
+// `chartloom serve` as a process on 127.0.0.1, and its pieces in-process.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "chartserver/chart_server.h"
+#include "chartserver/feed_request.h"
+#include "tests/chartserver/serve_child_process.h"
+#include "tests/chartserver/serve_raw_http.h"
+
+namespace chartloom::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using chartserver::ChartServer;
+
+const std::string kXml = "text/xml; charset=utf-8";
+const std::string kBlurTop = "<mostknowntracks artist=\"Blur\"><track/></mostknowntracks>\n";
+const std::string kBlurSimilar = "<similarartists artist=\"Blur\"><artist/></similarartists>\n";
+const std::string kAcdcTop = "<mostknowntracks artist=\"AC/DC\"/>\n";
+const std::string kDuoTop = "<mostknowntracks artist=\"Simon &amp; Garfunkel\"/>\n";
+const std::string kBjorkSimilar = "<similarartists artist=\"Bj\xC3\xB6rk\"/>\n";
+const std::string kBungleTop = "<mostknowntracks artist=\"Mr. Bungle\"/>\n";
+const std::string kBusyTop = "<error>overloaded</error>\n";
+// Files that must never be served: outside the feeds folder, or at its top.
+const std::vector<std::string> kSecrets = {"SECRET-PARENT", "SECRET-OUTSIDE", "ROOT-LEVEL"};
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "chartloom-serve-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void writeFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// base/feeds holds the served folder; base itself and base/outside hold what must stay hidden.
+fs::path makeFeedTree(const fs::path& base) {
+    fs::path feeds = base / "feeds";
+    writeFile(base / "toptracks.xml", "SECRET-PARENT");
+    writeFile(base / "outside" / "toptracks.xml", "SECRET-OUTSIDE");
+    writeFile(feeds / "toptracks.xml", "ROOT-LEVEL");
+    writeFile(feeds / "Blur" / "toptracks.xml", kBlurTop);
+    writeFile(feeds / "Blur" / "similar.xml", kBlurSimilar);
+    writeFile(feeds / "Blur" / "notes.xml", "<notes/>");
+    writeFile(feeds / "AC%252FDC" / "toptracks.xml", kAcdcTop);
+    writeFile(feeds / "Simon%20%2526%20Garfunkel" / "toptracks.xml", kDuoTop);
+    writeFile(feeds / "Bj%C3%B6rk" / "similar.xml", kBjorkSimilar);
+    writeFile(feeds / "Mr%2E%20Bungle" / "toptracks.xml", kBungleTop);
+    writeFile(feeds / "Busy" / "toptracks.xml", kBusyTop);
+    writeFile(feeds / "Busy" / "toptracks.xml.status", "503\n");
+    writeFile(feeds / "Gone" / "toptracks.xml.status", "404");
+    writeFile(feeds / "Broken" / "toptracks.xml.status", " 500 \n");
+    writeFile(feeds / "Broken" / "similar.xml.status", "oops");
+    writeFile(feeds / "Moved" / "toptracks.xml.status", "301");
+    fs::create_directories(feeds / "Folder" / "toptracks.xml");
+    fs::create_directories(feeds / "Fifo");
+    ::mkfifo((feeds / "Fifo" / "toptracks.xml").c_str(), 0600);
+    fs::create_directory_symlink("../outside", feeds / "Escape");
+    fs::create_directories(feeds / "FileLink");
+    fs::create_symlink("../../outside/toptracks.xml", feeds / "FileLink" / "toptracks.xml");
+    fs::create_directory_symlink("Blur", feeds / "Alias");
+    return feeds;
+}
+
+// A `chartloom serve` child on an ephemeral port.
+struct ServeProcess {
+    explicit ServeProcess(const fs::path& feeds)
+        : child({CHARTLOOM_BIN, "serve", "--feeds", feeds.string(), "--port", "0"}) {
+        firstLine = child.readLine(10s).value_or("");
+        std::smatch m;
+        static const std::regex line(R"(^listening on http://127\.0\.0\.1:(\d+)/$)");
+        if (std::regex_match(firstLine, m, line))
+            port = static_cast<uint16_t>(std::stoi(m[1]));
+    }
+    ChildProcess child;
+    std::string firstLine;
+    uint16_t port = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// One server process shared by the request tests.
+
+class ServeRequests : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        server_ = new ServeProcess(makeFeedTree(dir_->path()));
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        delete dir_;
+    }
+    void SetUp() override { ASSERT_NE(server_->port, 0) << server_->firstLine; }
+    static uint16_t port() { return server_->port; }
+
+    static TempDir* dir_;
+    static ServeProcess* server_;
+};
+TempDir* ServeRequests::dir_ = nullptr;
+ServeProcess* ServeRequests::server_ = nullptr;
+
+struct RequestCase {
+    std::string method;
+    std::string target;
+    int status;
+    std::string body;
+};
+
+void expectAnswers(uint16_t port, const std::vector<RequestCase>& cases) {
+    for (const RequestCase& c : cases) {
+        SCOPED_TRACE(c.method + " " + c.target);
+        RawResponse response = rawRequest(port, c.method, c.target);
+        EXPECT_EQ(response.status, c.status);
+        EXPECT_EQ(response.body, c.body);
+        for (const std::string& secret : kSecrets) {
+            EXPECT_EQ(response.body.find(secret), std::string::npos) << secret;
+        }
+        if (c.status == 200 && c.method == "GET") {
+            EXPECT_EQ(response.header("Content-Type"), kXml);
+        }
+    }
+}
+
+TEST_F(ServeRequests, AnswersOriginFormTargetsFromTheFolder) {
+    expectAnswers(port(),
+                  {
+                      {"GET", "/1.0/artist/Blur/toptracks.xml", 200, kBlurTop},
+                      {"GET", "/1.0/artist/Blur/similar.xml", 200, kBlurSimilar},
+                      {"GET", "/1.0/artist/AC%252FDC/toptracks.xml", 200, kAcdcTop},
+                      {"GET", "/1.0/artist/Simon%20%2526%20Garfunkel/toptracks.xml", 200, kDuoTop},
+                      {"GET", "/1.0/artist/Bj%C3%B6rk/similar.xml", 200, kBjorkSimilar},
+                      {"GET", "/1.0/artist/Mr%2E%20Bungle/toptracks.xml", 200, kBungleTop},
+                      {"GET", "/1.0/artist/Blur/toptracks.xml?lang=en", 200, kBlurTop},
+                      {"GET", "/1.0/artist/Alias/toptracks.xml", 200, kBlurTop},
+                      {"HEAD", "/1.0/artist/Blur/toptracks.xml", 200, ""},
+                  });
+}
+
+TEST_F(ServeRequests, AnswersAbsoluteFormTargetsAsAProxy) {
+    expectAnswers(
+        port(),
+        {
+            {"GET", "http://127.0.0.1:7380/1.0/artist/Blur/toptracks.xml", 200, kBlurTop},
+            {"GET", "http://charts.invalid/1.0/artist/AC%252FDC/toptracks.xml", 200, kAcdcTop},
+            {"GET", "HTTP://127.0.0.1:7380/1.0/artist/Blur/similar.xml", 200, kBlurSimilar},
+            {"GET", "http://127.0.0.1:7380", 404, ""},
+            {"GET", "http://127.0.0.1:7380/1.0/artist/Nobody/toptracks.xml", 404, ""},
+        });
+}
+
+TEST_F(ServeRequests, AnswersTheStatusOfAStatusFile) {
+    expectAnswers(port(), {
+                              {"GET", "/1.0/artist/Busy/toptracks.xml", 503, kBusyTop},
+                              {"GET", "/1.0/artist/Gone/toptracks.xml", 404, ""},
+                              {"GET", "/1.0/artist/Broken/toptracks.xml", 500, ""},
+                              {"GET", "/1.0/artist/Moved/toptracks.xml", 301, ""},
+                              {"GET", "/1.0/artist/Busy/similar.xml", 404, ""},
+                          });
+    RawResponse busy = rawRequest(port(), "GET", "/1.0/artist/Busy/toptracks.xml");
+    EXPECT_EQ(busy.header("Content-Type"), kXml);
+}
+
+TEST_F(ServeRequests, AMalformedStatusFileIsAServerFault) {
+    RawResponse response = rawRequest(port(), "GET", "/1.0/artist/Broken/similar.xml");
+    EXPECT_EQ(response.status, 500);
+    EXPECT_NE(response.body.find("status file"), std::string::npos) << response.body;
+}
+
+TEST_F(ServeRequests, AnswersNotFoundForAnythingElse) {
+    expectAnswers(port(), {
+                              {"GET", "/1.0/artist/Nobody/toptracks.xml", 404, ""},
+                              {"GET", "/1.0/artist/blur/toptracks.xml", 404, ""},
+                              {"GET", "/1.0/artist/Blur/notes.xml", 404, ""},
+                              {"GET", "/1.0/artist/Busy/toptracks.xml.status", 404, ""},
+                              {"GET", "/1.0/artist/Blur/TOPTRACKS.XML", 404, ""},
+                              {"GET", "/1.0/artist//toptracks.xml", 404, ""},
+                              {"GET", "/1.0/artist/Blur", 404, ""},
+                              {"GET", "/1.0/artist/Blur/", 404, ""},
+                              {"GET", "/1.0/artist/Blur/toptracks.xml/", 404, ""},
+                              {"GET", "/1.0/artist/Blur/x/toptracks.xml", 404, ""},
+                              {"GET", "/2.0/artist/Blur/toptracks.xml", 404, ""},
+                              {"GET", "/1.0/artist/Bl%ZZur/toptracks.xml", 404, ""},
+                              {"GET", "/1.0/artist/Blur%2/toptracks.xml", 404, ""},
+                              {"GET", "/", 404, ""},
+                              {"GET", "/toptracks.xml", 404, ""},
+                              {"GET", "/1.0/artist/Folder/toptracks.xml", 404, ""},
+                              {"GET", "/1.0/artist/Fifo/toptracks.xml", 404, ""},
+                          });
+}
+
+TEST_F(ServeRequests, ServesNothingOutsideTheFolder) {
+    expectAnswers(port(),
+                  {
+                      {"GET", "/1.0/artist/../toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/./toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/%2e%2e/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/%2E%2E/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/.%2e/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/%2E/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/..%2Foutside/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/..%2F..%2Fetc/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/../../x/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/Blur/../../toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/..%5Coutside/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/Blur%00/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/Escape/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/FileLink/toptracks.xml", 404, ""},
+                      {"GET", "http://127.0.0.1:7380/1.0/artist/../toptracks.xml", 404, ""},
+                      {"GET", "http://127.0.0.1:7380/1.0/artist/%2e%2e/toptracks.xml", 404, ""},
+                      {"GET", "http://127.0.0.1:7380/../toptracks.xml", 404, ""},
+                  });
+}
+
+TEST_F(ServeRequests, RefusesOtherMethods) {
+    for (const char* method : {"POST", "PUT", "DELETE", "PATCH", "OPTIONS"}) {
+        SCOPED_TRACE(method);
+        RawResponse response = rawRequest(port(), method, "/1.0/artist/Blur/toptracks.xml");
+        EXPECT_EQ(response.status, 405);
+        EXPECT_EQ(response.body, "");
+        EXPECT_EQ(response.header("Allow"), "GET, HEAD");
+    }
+}
+
+TEST_F(ServeRequests, StaysUpUnderConcurrentClients) {
+    struct Probe {
+        std::string target;
+        int status;
+        const std::string* body;
+    };
+    const std::string empty;
+    const std::vector<Probe> probes = {
+        {"/1.0/artist/Blur/toptracks.xml", 200, &kBlurTop},
+        {"http://127.0.0.1:7380/1.0/artist/AC%252FDC/toptracks.xml", 200, &kAcdcTop},
+        {"/1.0/artist/Busy/toptracks.xml", 503, &kBusyTop},
+        {"/1.0/artist/%2e%2e/toptracks.xml", 404, &empty},
+    };
+    // Two clients that connect and say nothing must not hold the others up.
+    UniqueFd idle1 = connectLoopback(port()), idle2 = connectLoopback(port());
+    ASSERT_TRUE(idle1 && idle2);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> clients;
+    for (int t = 0; t < 8; ++t) {
+        clients.emplace_back([&, t] {
+            for (int i = 0; i < 20; ++i) {
+                const Probe& probe = probes[static_cast<std::size_t>(t + i) % probes.size()];
+                RawResponse response = rawRequest(port(), "GET", probe.target);
+                if (response.status != probe.status || response.body != *probe.body)
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread& client : clients)
+        client.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST_F(ServeRequests, StaysUpAfterMalformedRequests) {
+    for (std::string garbage :
+         {std::string("NOT HTTP AT ALL\r\n\r\n"), std::string("\0\0\0\r\n\r\n", 7),
+          std::string("GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\n")}) {
+        // Send and leave at once, without waiting for an answer.
+        UniqueFd fd = connectLoopback(port());
+        ASSERT_TRUE(fd);
+        ::send(fd.get(), garbage.data(), garbage.size(), MSG_NOSIGNAL);
+    }
+    RawResponse response = rawRequest(port(), "GET", "/1.0/artist/Blur/toptracks.xml");
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, kBlurTop);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The process's start and end.
+
+TEST(ServeProcess, FirstLineNamesTheAddressAndAChosenPort) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "feeds");
+    ServeProcess server(dir.path() / "feeds");
+    EXPECT_NE(server.port, 0) << server.firstLine;
+    EXPECT_TRUE(connectLoopback(server.port));
+    EXPECT_EQ(server.child.signalAndWait(SIGTERM, 5s), 0);
+}
+
+TEST(ServeProcess, StopsCleanlyOnInterruptAndTerminate) {
+    TempDir dir;
+    makeFeedTree(dir.path());
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        ServeProcess server(dir.path() / "feeds");
+        ASSERT_NE(server.port, 0) << server.firstLine;
+        EXPECT_EQ(rawRequest(server.port, "GET", "/1.0/artist/Blur/toptracks.xml").status, 200);
+        UniqueFd idle = connectLoopback(server.port);  // an open connection must not delay it
+        auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(server.child.signalAndWait(signal, 5s), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
+        EXPECT_EQ(server.child.readLine(100ms), std::nullopt);
+    }
+}
+
+TEST(ServeProcess, ExitsWithStatus2WhenItCannotServe) {
+    TempDir dir;
+    writeFile(dir.path() / "plain-file", "x");
+    UniqueFd taken(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(taken.get(), reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(taken.get(), 1), 0);
+    ASSERT_EQ(::getsockname(taken.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::string busyPort = std::to_string(ntohs(address.sin_port));
+
+    struct Case {
+        std::string name;
+        std::vector<std::string> args;
+        std::string mentions;
+    };
+    std::string missing = (dir.path() / "no-such-folder").string();
+    std::string file = (dir.path() / "plain-file").string();
+    std::string folder = dir.path().string();
+    std::vector<Case> cases = {
+        {"missing folder", {"--feeds", missing, "--port", "0"}, missing},
+        {"file, not folder", {"--feeds", file, "--port", "0"}, file},
+        {"busy port", {"--feeds", folder, "--port", busyPort}, busyPort},
+        // TEST-NET-1: not an address of this machine, so binding fails without any traffic.
+        {"foreign address", {"--feeds", folder, "--bind", "192.0.2.1", "--port", "0"}, "192.0.2.1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {CHARTLOOM_BIN, "serve"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ChildProcess child(args);
+        EXPECT_EQ(child.waitForExit(5s), 2);
+        EXPECT_EQ(child.readLine(100ms), std::nullopt);
+        std::string errors = child.readAllStderr();
+        EXPECT_NE(errors.find("chartloom serve: "), std::string::npos) << errors;
+        EXPECT_NE(errors.find(c.mentions), std::string::npos) << errors;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// In-process.
+
+TEST(ChartServer, ServesOnAChosenPortUntilStopped) {
+    TempDir dir;
+    fs::path feeds = makeFeedTree(dir.path());
+    ChartServer server(feeds);
+    ASSERT_NE(server.port(), 0);
+    EXPECT_EQ(server.address(), "http://127.0.0.1:" + std::to_string(server.port()) + "/");
+    RawResponse response = rawRequest(server.port(), "GET", "/1.0/artist/Blur/similar.xml");
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, kBlurSimilar);
+    server.stop();
+    server.stop();
+    EXPECT_FALSE(connectLoopback(server.port()));
+}
+
+TEST(ChartServer, StopsPromptlyWithAnIdleClientConnected) {
+    TempDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    UniqueFd idle = connectLoopback(server.port());
+    ASSERT_TRUE(idle);
+    std::this_thread::sleep_for(20ms);  // let a worker take the connection
+    auto started = std::chrono::steady_clock::now();
+    server.stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+}
+
+TEST(ChartServer, RefusesToStartWithoutItsFolderOrPort) {
+    TempDir dir;
+    fs::path feeds = makeFeedTree(dir.path());
+    ChartServer first(feeds);
+    struct Case {
+        fs::path feeds;
+        std::string bind;
+        int port;
+        std::string mentions;
+    };
+    std::vector<Case> cases = {
+        {dir.path() / "missing", "127.0.0.1", 0, (dir.path() / "missing").string()},
+        {feeds / "Blur" / "toptracks.xml", "127.0.0.1", 0, "toptracks.xml"},
+        // A second server must not share a port that is in use.
+        {feeds, "127.0.0.1", first.port(), std::to_string(first.port())},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mentions);
+        try {
+            ChartServer server(c.feeds, c.bind, c.port);
+            ADD_FAILURE() << "started on port " << server.port();
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(rawRequest(first.port(), "GET", "/1.0/artist/Blur/toptracks.xml").status, 200);
+}
+
+TEST(ChartServerTarget, FindsTheRawSegmentAndFeedFile) {
+    struct Case {
+        std::string target;
+        std::optional<std::string> segment;
+        std::string file;
+    };
+    std::vector<Case> cases = {
+        {"/1.0/artist/Blur/toptracks.xml", "Blur", "toptracks.xml"},
+        {"/1.0/artist/AC%252FDC/similar.xml", "AC%252FDC", "similar.xml"},
+        {"/1.0/artist/Bj%c3%b6rk/similar.xml#x", "Bj%c3%b6rk", "similar.xml"},
+        {"http://h:1/1.0/artist/A-B_C/toptracks.xml?q", "A-B_C", "toptracks.xml"},
+        {"/1.0/artist/Guns%20N%27%20Roses/toptracks.xml", "Guns%20N%27%20Roses", "toptracks.xml"},
+        {"/1.0/artist/..../toptracks.xml", "....", "toptracks.xml"},
+        {"/1.0/artist/%252e%252e/toptracks.xml", "%252e%252e", "toptracks.xml"},
+        {"/1.0/artist/../toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/./toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/%2E%2e/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/%2e/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/..%2Fx/toptracks.xml", std::nullopt, ""},
+        {"http://h:1?/1.0/artist/Blur/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/Blur/toptracks.xml%00", std::nullopt, ""},
+        {"/1.0/artist/A B/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/A\\B/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/%2F/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/%5C/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/%00/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/%/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/%4/toptracks.xml", std::nullopt, ""},
+        {"/1.0/artist/Blur/similar.xml.status", std::nullopt, ""},
+        {"1.0/artist/Blur/similar.xml", std::nullopt, ""},
+        {"*", std::nullopt, ""},
+        {"", std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        std::optional<chartserver::FeedRequest> parsed = chartserver::parseFeedTarget(c.target);
+        ASSERT_EQ(parsed.has_value(), c.segment.has_value());
+        if (!parsed)
+            continue;
+        EXPECT_EQ(parsed->segment, *c.segment);
+        EXPECT_EQ(parsed->file, c.file);
+    }
+}
+
+}  // namespace
+}  // namespace chartloom::testing
