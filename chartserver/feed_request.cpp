@@ -3,21 +3,13 @@
 #include <array>
 #include <cctype>
 
+#include "platform/ascii_text.h"
+
 namespace chartloom::chartserver {
 namespace {
 
 constexpr std::string_view kFeedPrefix = "/1.0/artist/";
 constexpr std::array<std::string_view, 2> kFeedFiles = {"toptracks.xml", "similar.xml"};
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    }
-    return true;
-}
 
 // The path of an origin-form or absolute-form target, without query or fragment.
 std::optional<std::string_view> targetPath(std::string_view target) {

@@ -61,17 +61,9 @@ void show(player::Host& host, size_t consoleFrom, size_t messagesFrom) {
     for (size_t i = messagesFrom; i < messages.size(); ++i) {
         std::cout << "[" << messages[i].title << "] " << messages[i].text << "\n";
     }
-    const auto& all = host.playlists().all();
     size_t active = host.playlists().active();
-    if (active >= all.size())
-        return;
-    const auto& p = all[active];
-    std::cout << "active playlist \"" << p.name << "\" (" << p.items.size() << " items"
-              << (host.playlists().playing() == active ? ", playing" : "") << "):\n";
-    for (size_t k = 0; k < p.items.size(); ++k) {
-        std::cout << (p.items[k].selected ? "  * " : "    ") << k + 1 << ". "
-                  << p.items[k].track->path() << (p.focus == k ? "  <focus>" : "") << "\n";
-    }
+    if (active < host.playlists().all().size())
+        std::cout << playlistText(host, active);
 }
 
 void runShown(player::Host& host, const std::string& item,

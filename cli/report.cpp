@@ -60,27 +60,30 @@ std::string menuText(const std::vector<player::MenuEntry>& menu) {
     return out;
 }
 
+std::string playlistText(const player::Host& host, size_t index) {
+    const player::Playlist& p = host.playlists().all().at(index);
+    std::string out = "playlist \"" + p.name + "\" (" + std::to_string(p.items.size()) + " items";
+    if (host.playlists().active() == index)
+        out += ", active";
+    if (host.playlists().playing() == index)
+        out += ", playing";
+    out += "):\n";
+    for (size_t k = 0; k < p.items.size(); ++k) {
+        const auto& item = p.items[k];
+        out += std::string(item.selected ? "  * " : "    ") + std::to_string(k + 1) + ". " +
+               item.track->path() + (p.focus == k ? "  <focus>" : "") + "\n";
+    }
+    return out;
+}
+
 std::string summaryText(player::Host& host) {
     std::string out;
     for (const auto& line : host.console().lines())
         out += "console: " + line + "\n";
     for (const auto& m : host.popups().messages())
         out += "[" + m.title + "] " + m.text + "\n";
-    const auto& all = host.playlists().all();
-    for (size_t i = 0; i < all.size(); ++i) {
-        std::string marks;
-        if (host.playlists().active() == i)
-            marks += " (active)";
-        if (host.playlists().playing() == i)
-            marks += " (playing)";
-        out += "playlist " + all[i].name + marks + ", " + std::to_string(all[i].items.size()) +
-               " items\n";
-        for (size_t k = 0; k < all[i].items.size(); ++k) {
-            const auto& item = all[i].items[k];
-            out += std::string(item.selected ? "  * " : "    ") + std::to_string(k + 1) + ". " +
-                   item.track->path() + (all[i].focus == k ? "  <focus>" : "") + "\n";
-        }
-    }
+    for (size_t i = 0; i < host.playlists().all().size(); ++i)
+        out += playlistText(host, i);
     if (host.playback().starts > 0)
         out += "playback started on " + playingName(host) + "\n";
     return out;

@@ -12,6 +12,9 @@ namespace chartloom::cli {
 std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>* menu);
 
 std::string menuText(const std::vector<player::MenuEntry>& menu);
+// One playlist: its name, size and marks, then its items (selected ones starred, the focus
+// marked).
+std::string playlistText(const player::Host& host, size_t index);
 // Console lines, message boxes, playlists (active and playing marked, selection marked), and
 // whether playback started.
 std::string summaryText(player::Host& host);

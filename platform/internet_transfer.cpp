@@ -7,6 +7,7 @@
 #include <new>
 #include <string_view>
 
+#include "platform/ascii_text.h"
 #include "platform/internet_errors.h"
 
 namespace chartloom::inet {
@@ -14,14 +15,6 @@ namespace {
 
 constexpr long kMaxRedirects = 10;
 constexpr auto kIdlePollCap = std::chrono::milliseconds(1000);
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
 
 std::string_view trim(std::string_view text) {
     const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };

@@ -10,9 +10,6 @@
 namespace chartloom {
 
 class PlaylistGenerator : public TaskBase {
-public:
-    const std::string& artist() const { return artistName; }
-
 protected:
     PlaylistGenerator(std::string artist, const char* playlist)
         : artistName(std::move(artist)), playlistName(playlist) {}

@@ -34,11 +34,4 @@ inline bool equalNames(const char16_t* a, const char16_t* b) {
     }
 }
 
-inline size_t textLength(const char16_t* s) {
-    size_t n = 0;
-    while (s[n])
-        ++n;
-    return n;
-}
-
 }  // namespace chartloom::xml

@@ -16,8 +16,8 @@
 
 #include "chartserver/chart_server.h"
 #include "chartserver/feed_request.h"
-#include "tests/chartserver/serve_child_process.h"
 #include "tests/chartserver/serve_raw_http.h"
+#include "tests/support/child_process.h"
 
 namespace chartloom::testing {
 namespace {

@@ -301,10 +301,10 @@ TEST(CliDemo, RunsAllFourCommandsOnTheBundledData) {
                              ChildOptions{{{"http_proxy", ""}, {"no_proxy", ""}}, 60s, {}});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const char* shown :
-         {"Blur's Charts Playlist", "Sort by Blur's Charts", "active playlist \"#ArtistCharts\"",
-          "active playlist \"Demo Mix\"", "console: lastFmArtist: Blur",
+         {"Blur's Charts Playlist", "Sort by Blur's Charts", "playlist \"#ArtistCharts\"",
+          "playlist \"Demo Mix\"", "console: lastFmArtist: Blur",
           "Error getting Charts for The Verve: Artist could not be found on Last.fm",
-          "active playlist \"#ArtistSimilarCharts\" (70 items, playing)"}) {
+          "playlist \"#ArtistSimilarCharts\" (70 items, active, playing)"}) {
         EXPECT_NE(r.out.find(shown), std::string::npos) << shown << "\n" << r.out;
     }
     EXPECT_EQ(r.out.find("[foo_chartloom: Error]"), std::string::npos) << r.out;

@@ -10,30 +10,13 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 extern char** environ;
 
 namespace chartloom::testing {
 namespace {
-
-struct Pipe {
-    int fd[2] = {-1, -1};
-    Pipe() {
-        if (::pipe2(fd, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe failed");
-    }
-    ~Pipe() {
-        for (int f : fd) {
-            if (f >= 0)
-                ::close(f);
-        }
-    }
-    void closeEnd(int i) {
-        if (fd[i] >= 0)
-            ::close(fd[i]);
-        fd[i] = -1;
-    }
-};
 
 std::vector<std::string> environment(const std::map<std::string, std::string>& changes) {
     std::vector<std::string> env;
@@ -50,75 +33,153 @@ std::vector<std::string> environment(const std::map<std::string, std::string>& c
     return env;
 }
 
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+    std::vector<char*> out;
+    for (auto& t : texts)
+        out.push_back(t.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+// Appends what is there (waiting at most `timeout`); false at the end of output or time-out.
+bool readSome(int fd, std::string& into, std::chrono::milliseconds timeout) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
+        return false;
+    char buffer[4096];
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0)
+        return false;
+    into.append(buffer, static_cast<size_t>(n));
+    return true;
+}
+
+int exitCodeOf(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 }  // namespace
 
-ChildResult runChild(const std::string& program, const std::vector<std::string>& args,
-                     const ChildOptions& options) {
-    Pipe out, err;
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::map<std::string, std::string>& env) {
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe2 failed");
+    stdout_.reset(out[0]);
+    UniqueFd outWrite(out[1]);
+    if (::pipe2(err, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe2 failed");
+    stderr_.reset(err[0]);
+    UniqueFd errWrite(err[1]);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-
-    std::vector<std::string> argStore = {program};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argStore)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envStore = environment(options.env);
-    std::vector<char*> envp;
-    for (auto& e : envStore)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_adddup2(&actions, outWrite.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errWrite.get(), STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<std::string> argStore = argv;
+    std::vector<std::string> envStore = environment(env);
+    std::vector<char*> args = pointers(argStore), envp = pointers(envStore);
+    int rc = ::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
-        throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
-    out.closeEnd(1);
-    err.closeEnd(1);
+        throw std::runtime_error("cannot start " + argv.at(0) + ": " + std::strerror(rc));
+}
 
+ChildProcess::~ChildProcess() {
+    if (!exitStatus_) {
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+}
+
+std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (size_t end = pending_.find('\n'); end != std::string::npos) {
+            std::string line = pending_.substr(0, end);
+            pending_.erase(0, end + 1);
+            return line;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !readSome(stdout_.get(), pending_, left))
+            return std::nullopt;
+    }
+}
+
+int ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!exitStatus_) {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitStatus_ = exitCodeOf(status);
+        } else if (std::chrono::steady_clock::now() > deadline) {
+            return -1;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    return *exitStatus_;
+}
+
+int ChildProcess::signalAndWait(int signal, std::chrono::milliseconds timeout) {
+    ::kill(pid_, signal);
+    return waitForExit(timeout);
+}
+
+std::string ChildProcess::readAllStderr() {
+    std::string text;
+    while (readSome(stderr_.get(), text, std::chrono::milliseconds(2000))) {
+    }
+    return text;
+}
+
+ChildResult ChildProcess::collect(const ChildOptions& options) {
     ChildResult result;
+    result.out = std::exchange(pending_, {});
     auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    bool outOpen = true, errOpen = true;
-    while (outOpen || errOpen) {
+    UniqueFd* pipes[2] = {&stdout_, &stderr_};
+    std::string* into[2] = {&result.out, &result.err};
+    while (stdout_.get() >= 0 || stderr_.get() >= 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            ::kill(pid, SIGKILL);
+            ::kill(pid_, SIGKILL);
             break;
         }
-        pollfd fds[2] = {{out.fd[0], POLLIN, 0}, {err.fd[0], POLLIN, 0}};
+        pollfd fds[2] = {{stdout_.get(), POLLIN, 0}, {stderr_.get(), POLLIN, 0}};
         // Wakes at least every 20 ms so `watch` can act on things other than output.
         int ready = ::poll(fds, 2, static_cast<int>(std::min<long>(left.count(), 20)));
         if (ready <= 0) {
             if (options.watch)
-                options.watch(pid, result.out, result.err);
+                options.watch(pid_, result.out, result.err);
             continue;
         }
-        char buffer[4096];
         for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
                 continue;
+            char buffer[4096];
             ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             if (n <= 0) {
-                (i == 0 ? outOpen : errOpen) = false;
-                fds[i].fd = -1;
-                (i == 0 ? out : err).closeEnd(0);
+                pipes[i]->reset(-1);
                 continue;
             }
-            (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(n));
+            into[i]->append(buffer, static_cast<size_t>(n));
             if (options.watch)
-                options.watch(pid, result.out, result.err);
+                options.watch(pid_, result.out, result.err);
         }
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.exitCode = waitForExit(std::chrono::hours(1));
     return result;
+}
+
+ChildResult runChild(const std::string& program, const std::vector<std::string>& args,
+                     const ChildOptions& options) {
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return ChildProcess(argv, options.env).collect(options);
 }
 
 }  // namespace chartloom::testing

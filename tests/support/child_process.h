@@ -1,12 +1,17 @@
 // Runs a program as a child process for end-to-end tests: arguments, extra environment,
-// captured stdout and stderr, exit status, and a signal sent while it runs.
+// stdout and stderr on pipes, exit status, and signals sent while it runs.
 #pragma once
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/support/socket_io.h"
 
 namespace chartloom::testing {
 
@@ -24,6 +29,36 @@ struct ChildOptions {
     std::function<void(int pid, const std::string& out, const std::string& err)> watch;
 };
 
+// A running child; killed and reaped on destruction if it is still running.
+class ChildProcess {
+public:
+    // argv[0] is the program. stdin is /dev/null.
+    explicit ChildProcess(const std::vector<std::string>& argv,
+                          const std::map<std::string, std::string>& env = {});
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    pid_t pid() const { return pid_; }
+    // The next line on stdout without its line feed; null at end of output or after `timeout`.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    // The exit code, 128 + N when killed by signal N, or -1 if it did not end in time.
+    int waitForExit(std::chrono::milliseconds timeout);
+    // Sends `signal`, then waitForExit().
+    int signalAndWait(int signal, std::chrono::milliseconds timeout);
+    // All of stderr; call after the process has ended.
+    std::string readAllStderr();
+    // Reads both outputs until the child closes them (killed at the time-out), then reaps it.
+    ChildResult collect(const ChildOptions& options);
+
+private:
+    pid_t pid_ = -1;
+    UniqueFd stdout_, stderr_;
+    std::string pending_;  // stdout read by readLine but not yet handed out
+    std::optional<int> exitStatus_;
+};
+
+// Runs `program` with `args` to its end.
 ChildResult runChild(const std::string& program, const std::vector<std::string>& args,
                      const ChildOptions& options = {});
 

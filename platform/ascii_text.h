@@ -1,0 +1,24 @@
+// ASCII-only text tests for protocol texts (schemes, header names), where Unicode folding would
+// be wrong. [any thread]
+#pragma once
+
+#include <string_view>
+
+namespace chartloom {
+
+constexpr char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// True when `text` begins with `prefix`, ASCII letters compared without regard to case.
+constexpr bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (asciiLower(text[i]) != asciiLower(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace chartloom
