@@ -30,11 +30,7 @@ Session::Session(const SessionOptions& options) : options_(options) {
 
     if (options.active) {
         auto& all = host_.playlists().all();
-        size_t index = none;
-        for (size_t i = 0; i < all.size(); ++i) {
-            if (all[i].name == *options.active)
-                index = i;
-        }
+        size_t index = host_.playlists().findByName(*options.active);
         if (index == none) {
             throw UsageError("--active " + *options.active + ": no such playlist in " +
                              *options.playlists);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/shared_functions.h"
+
 namespace player {
 
 bool PlaylistStore::service_query(service_base*& out, const GUID& guid) noexcept {
@@ -163,6 +165,14 @@ size_t PlaylistStore::insertItems(size_t playlist, size_t base, const track_list
 void PlaylistStore::saveUndoState(size_t playlist) {
     if (Playlist* p = find(playlist, "saveUndoState"))
         p->undo.push_back(p->items);
+}
+
+size_t PlaylistStore::findByName(const std::string& name) const {
+    for (size_t i = 0; i < playlists_.size(); ++i) {
+        if (stricmp_utf8(playlists_[i].name.c_str(), name.c_str()) == 0)
+            return i;
+    }
+    return none;
 }
 
 bool PlaylistStore::undo(size_t playlist) {

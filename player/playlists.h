@@ -54,6 +54,9 @@ public:
     size_t active() const { return active_; }
     size_t playing() const { return playing_; }
     void setActive(size_t index) { active_ = index; }
+    // The first playlist whose name equals `name` ignoring case, as the plug-in looks up its
+    // own playlists; none when there is none.
+    size_t findByName(const std::string& name) const;
     // Restores the last undo step; false when there is none.
     bool undo(size_t playlist);
 

@@ -1,6 +1,7 @@
 #include "tasks/task_base.h"
 
 #include <exception>
+#include <new>
 
 #include "pluginbase/errors.h"
 #include "pluginbase/output.h"
@@ -13,6 +14,8 @@ template <class F>
 void guarded(F&& body) noexcept {
     try {
         body();
+    } catch (const std::bad_alloc&) {
+        errorMessageBox("Out of memory");
     } catch (const std::exception& e) {
         errorMessageBox(e.what());
     } catch (...) {

@@ -128,6 +128,14 @@ TEST_F(Cli, MenuNamesTheArtistAndHidesTheSortOffAPlaylist) {
     doc = runJson({"menu", "--library", library.string(), "--playlists",
                    (dir.path() / "lists").string(), "--active", "Mix", "--select", "pos=2"});
     EXPECT_EQ(doc["menu"][1]["text"], "Sort by Blur's Charts");
+
+    // Names that differ only in case: the first one wins, as in the plug-in's own lookup.
+    dir.write("lists/mix.m3u8", "#EXTM3U\nBlur/Tender.flac\nOasis/Wonderwall.flac\n");
+    for (const char* name : {"mix", "MIX"}) {
+        doc = runJson({"menu", "--library", library.string(), "--playlists",
+                       (dir.path() / "lists").string(), "--active", name, "--select", "pos=2"});
+        EXPECT_EQ(doc["menu"][1]["text"], "Sort by Blur's Charts") << name;
+    }
 }
 
 TEST_F(Cli, RunMakesThePlaylistAndWritesOnlyWhatChanged) {

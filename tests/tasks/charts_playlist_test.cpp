@@ -130,5 +130,23 @@ TEST_F(ChartsPlaylist, AbortDuringTheDownloadIsQuietAndChangesNothing) {
     EXPECT_EQ(lastTask().statusTexts.size(), 1u);
 }
 
+// A host without message boxes: the message goes to the console instead.
+class ChartsPlaylistWithoutPopups : public ChartsPlaylist {
+protected:
+    void SetUp() override {
+        host = std::make_unique<player::Host>(player::Host::Options{.popups = false});
+        ChartsPlaylist::SetUp();
+    }
+};
+
+TEST_F(ChartsPlaylistWithoutPopups, ErrorGoesToTheConsole) {
+    answer("Blur", "toptracks.xml", Response::text(404, "?"));
+    auto before = state();
+    run("Artist Charts Playlist", {song2});
+    EXPECT_EQ(host->console().lines(),
+              std::vector<std::string>{"ERROR : Artist could not be found on Last.fm"});
+    EXPECT_EQ(state(), before);
+}
+
 }  // namespace
 }  // namespace chartloom::testing

@@ -1,0 +1,70 @@
+// Running out of memory in a task is an error the task reports; the player goes on.
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#include "task_fixture.h"
+
+namespace {
+
+// While set, every allocation of this many bytes or more fails. The plug-in's allocations come
+// here too: its operator new resolves to the program's.
+std::atomic<size_t> g_failFrom{SIZE_MAX};
+
+void* allocate(size_t bytes) {
+    if (bytes >= g_failFrom.load(std::memory_order_relaxed))
+        throw std::bad_alloc();
+    if (void* p = std::malloc(bytes ? bytes : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(size_t bytes) {
+    return allocate(bytes);
+}
+void* operator new[](size_t bytes) {
+    return allocate(bytes);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+
+namespace chartloom::testing {
+namespace {
+
+class OutOfMemory : public TaskTest {
+protected:
+    void TearDown() override {
+        g_failFrom = SIZE_MAX;
+        TaskTest::TearDown();
+    }
+};
+
+TEST_F(OutOfMemory, EncodingAHugeArtistNameIsReportedNotFatal) {
+    // The request URL for this name needs five times its length at once.
+    const std::string artist(2 << 20, '&');
+    player::Track& t = song(artist, "Song");
+    playlist("Mine", {&t}, {true});
+    auto before = state();
+    g_failFrom = 8 << 20;
+    run("Artist Charts Playlist", {&t});
+    g_failFrom = SIZE_MAX;
+    EXPECT_EQ(messages(), std::vector<std::string>{"Out of memory"});
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+}  // namespace
+}  // namespace chartloom::testing
