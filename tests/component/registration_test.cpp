@@ -12,6 +12,7 @@
 #include "host/playback_service.h"
 #include "host/playlist_service.h"
 #include "host/popup_service.h"
+#include "host/string_value.h"
 #include "host/task_runner.h"
 #include "host/track_database.h"
 #include "tests/support/host_fixture.h"
@@ -20,10 +21,7 @@ namespace {
 
 using testing_support::HostTest;
 
-struct Text final : string_receiver {
-    std::string value;
-    void set(const char* t, size_t n) override { value.assign(t, n == none ? std::strlen(t) : n); }
-};
+using Text = string_value;
 
 class Registration : public HostTest {
 protected:

@@ -1,4 +1,5 @@
 #include "host/shared_functions.h"
+#include "host/string_value.h"
 
 #include <gtest/gtest.h>
 
@@ -73,14 +74,7 @@ TEST(StricmpUtf8, BrokenSequenceStopsAtTheTerminator) {
     EXPECT_EQ(stricmp_utf8("a\xF0", "A\xF0"), 0);
 }
 
-struct Collect final : string_receiver {
-    std::string text;
-    void set(const char* t, size_t length) override {
-        text.assign(t, length == none ? std::strlen(t) : length);
-    }
-};
-
-void format(Collect& out, const char* fmt, ...) {
+void format(string_value& out, const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
     uPrintfV(out, fmt, args);
@@ -88,16 +82,46 @@ void format(Collect& out, const char* fmt, ...) {
 }
 
 TEST(UPrintfV, FormatsUtf8AndLongTexts) {
-    Collect out;
+    string_value out;
     format(out, "lastFmArtist: %s", "Bj\xC3\xB6rk");
-    EXPECT_EQ(out.text, "lastFmArtist: Bj\xC3\xB6rk");
+    EXPECT_EQ(out.value, "lastFmArtist: Bj\xC3\xB6rk");
     format(out, "Downloading artist charts for %s (%u/%u)", "Blur", 3u, 12u);
-    EXPECT_EQ(out.text, "Downloading artist charts for Blur (3/12)");
+    EXPECT_EQ(out.value, "Downloading artist charts for Blur (3/12)");
     std::string longText(5000, 'x');
     format(out, "[%s]", longText.c_str());
-    EXPECT_EQ(out.text, "[" + longText + "]");
+    EXPECT_EQ(out.value, "[" + longText + "]");
     format(out, "lastFmArtist: %s", "");
-    EXPECT_EQ(out.text, "lastFmArtist: ");
+    EXPECT_EQ(out.value, "lastFmArtist: ");
 }
 
 }  // namespace
+
+TEST(Utf8DecodeChar, WellFormedOnlyAndNeverPastTheBound) {
+    struct Case {
+        const char* text;
+        size_t bound;
+        size_t length;
+        unsigned codePoint;
+    } cases[] = {
+        {"A", 1, 1, 'A'},
+        {"\xC3\xB6x", 3, 2, 0xF6},
+        {"\xF0\x9F\x98\x80", 4, 4, 0x1F600},
+        {"", 1, 1, 0},                  // the terminator is a character of its own
+        {"\xC3\xB6", 1, 0, 0},          // cut by the bound
+        {"\xC3", 2, 0, 0},              // cut by the terminator
+        {"\x80", 1, 0, 0},              // stray continuation byte
+        {"\xC0\xAF", 2, 0, 0},          // overlong
+        {"\xE0\x80\xAF", 3, 0, 0},      // overlong
+        {"\xED\xA0\x80", 3, 0, 0},      // surrogate
+        {"\xF4\x90\x80\x80", 4, 0, 0},  // above U+10FFFF
+        {"A", 0, 0, 0},                 // empty bound
+    };
+    for (const auto& c : cases) {
+        unsigned cp = 0;
+        EXPECT_EQ(utf8_decode_char(c.text, c.bound, cp), c.length)
+            << testing::PrintToString(c.text);
+        if (c.length) {
+            EXPECT_EQ(cp, c.codePoint);
+        }
+    }
+}
