@@ -30,6 +30,9 @@ void checkAbort(const AbortSignal* abort) {
         throw exception_aborted();
 }
 
+// A feed is a few kilobytes; anything this large is not one.
+constexpr size_t MaxPageBytes = 16 * 1024 * 1024;
+
 }  // namespace
 
 void downloadPage(const char* url, std::string& page, const AbortSignal* abort) {
@@ -40,8 +43,10 @@ void downloadPage(const char* url, std::string& page, const AbortSignal* abort) 
     if (!root)
         throw ServiceError("Could not open internet connection.");
     InternetHandle request(InternetOpenUrlA(root.get(), url, nullptr, 0, INTERNET_FLAG_NO_UI, 0));
-    if (!request)
+    if (!request) {
+        checkAbort(abort);  // the user's abort ended the wait
         throw ServiceError("Couldn't connect to Last.fm server.");
+    }
 
     DWORD status = 0;
     DWORD size = sizeof status;
@@ -55,13 +60,20 @@ void downloadPage(const char* url, std::string& page, const AbortSignal* abort) 
         throw ServiceError("Last.fm server returned an error.");
     checkAbort(abort);
 
+    // Only the clean end of the body ends the loop: a page cut short is no page.
     char buffer[1024];
     for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(request.get(), buffer, sizeof buffer, &got) || got == 0)
+        if (!InternetReadFile(request.get(), buffer, sizeof buffer, &got)) {
+            checkAbort(abort);
+            throw ServiceError("Couldn't connect to Last.fm server.");
+        }
+        if (got == 0)
             break;
         checkAbort(abort);
         page.append(buffer, strnlen(buffer, got));
+        if (page.size() > MaxPageBytes)
+            throw ServiceError("Last.fm server returned an error.");
     }
 }
 

@@ -54,13 +54,7 @@ void heading(const std::string& text) {
 
 // Prints what a command added to the console and message boxes, and the playlist it touched.
 void show(player::Host& host, size_t consoleFrom, size_t messagesFrom) {
-    auto lines = host.console().lines();
-    for (size_t i = consoleFrom; i < lines.size(); ++i)
-        std::cout << "console: " << lines[i] << "\n";
-    auto messages = host.popups().messages();
-    for (size_t i = messagesFrom; i < messages.size(); ++i) {
-        std::cout << "[" << messages[i].title << "] " << messages[i].text << "\n";
-    }
+    std::cout << eventsText(host, consoleFrom, messagesFrom);
     size_t active = host.playlists().active();
     if (active < host.playlists().all().size())
         std::cout << playlistText(host, active);
@@ -92,7 +86,7 @@ int demoCommand(const std::string& dataDir) {
         for (auto& t : readLibraryJson(data / "library.json")) {
             host.addTrack(std::move(t.path), std::move(t.fields));
         }
-        addPlaylists(host, readPlaylistFolder(data / "playlists"));
+        addPlaylists(host, readPlaylistFolder(data / "playlists").playlists);
         host.loadPlugin(pluginFile());
         TaskDisplay display(stderr);
         host.taskRunner().setObserver([&](const player::TaskEvent& e) { display.onEvent(e); });

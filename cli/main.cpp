@@ -15,6 +15,7 @@ void addSessionOptions(CLI::App* command, chartloom::cli::SessionOptions& o) {
     command->add_option("--active", o.active, "Open the menu on this playlist's view");
     command->add_option("--select", o.select, "all, artist=NAME, path=PATH or pos=N (repeatable)");
     command->add_flag("--json", o.json, "Print one JSON document");
+    command->add_flag("--verbose", o.verbose, "Say why each failed request failed, on stderr");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/terminal_text.h"
+
 namespace chartloom::cli {
 using nlohmann::json;
 
@@ -49,20 +51,24 @@ std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>*
     bool started = host.playback().starts > 0;
     doc["playback"] = {{"started", started},
                        {"playlist", started ? json(playingName(host)) : json(nullptr)}};
-    return doc.dump(2) + "\n";
+    // Texts that are not UTF-8 (a Latin-1 playlist, an odd file name) become U+FFFD rather
+    // than failing the report after the playlists were written.
+    return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 std::string menuText(const std::vector<player::MenuEntry>& menu) {
     std::string out;
     for (const auto& e : menu) {
-        out += e.path + " > " + (e.shown ? e.text : e.name + "  (not shown)") + "\n";
+        out += printable(e.path) + " > " + printable(e.shown ? e.text : e.name + "  (not shown)") +
+               "\n";
     }
     return out;
 }
 
 std::string playlistText(const player::Host& host, size_t index) {
     const player::Playlist& p = host.playlists().all().at(index);
-    std::string out = "playlist \"" + p.name + "\" (" + std::to_string(p.items.size()) + " items";
+    std::string out =
+        "playlist \"" + printable(p.name) + "\" (" + std::to_string(p.items.size()) + " items";
     if (host.playlists().active() == index)
         out += ", active";
     if (host.playlists().playing() == index)
@@ -71,21 +77,28 @@ std::string playlistText(const player::Host& host, size_t index) {
     for (size_t k = 0; k < p.items.size(); ++k) {
         const auto& item = p.items[k];
         out += std::string(item.selected ? "  * " : "    ") + std::to_string(k + 1) + ". " +
-               item.track->path() + (p.focus == k ? "  <focus>" : "") + "\n";
+               printable(item.track->path()) + (p.focus == k ? "  <focus>" : "") + "\n";
     }
     return out;
 }
 
-std::string summaryText(player::Host& host) {
+std::string eventsText(const player::Host& host, size_t consoleFrom, size_t messagesFrom) {
     std::string out;
-    for (const auto& line : host.console().lines())
-        out += "console: " + line + "\n";
-    for (const auto& m : host.popups().messages())
-        out += "[" + m.title + "] " + m.text + "\n";
+    auto lines = host.console().lines();
+    for (size_t i = consoleFrom; i < lines.size(); ++i)
+        out += "console: " + printable(lines[i]) + "\n";
+    auto messages = host.popups().messages();
+    for (size_t i = messagesFrom; i < messages.size(); ++i)
+        out += "[" + printable(messages[i].title) + "] " + printable(messages[i].text, true) + "\n";
+    return out;
+}
+
+std::string summaryText(player::Host& host) {
+    std::string out = eventsText(host);
     for (size_t i = 0; i < host.playlists().all().size(); ++i)
         out += playlistText(host, i);
     if (host.playback().starts > 0)
-        out += "playback started on " + playingName(host) + "\n";
+        out += "playback started on " + printable(playingName(host)) + "\n";
     return out;
 }
 

@@ -12,6 +12,8 @@ namespace chartloom::cli {
 std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>* menu);
 
 std::string menuText(const std::vector<player::MenuEntry>& menu);
+// The console lines and message boxes from the given positions on.
+std::string eventsText(const player::Host& host, size_t consoleFrom = 0, size_t messagesFrom = 0);
 // One playlist: its name, size and marks, then its items (selected ones starred, the focus
 // marked).
 std::string playlistText(const player::Host& host, size_t index);

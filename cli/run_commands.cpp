@@ -1,67 +1,42 @@
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/interrupts.h"
 #include "cli/progress_bar.h"
 #include "cli/report.h"
 #include "cli/task_display.h"
+#include "cli/terminal_text.h"
 #include "cli/usage_error.h"
 #include "stores/library_loader.h"
+#include "platform/wininet.h"
 #include "stores/store_error.h"
 
 namespace chartloom::cli {
 using namespace stores;
 namespace {
 
-std::atomic<player::TaskRunnerImpl*> g_runner{nullptr};
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void onInterrupt(int) {
-    g_interrupted = 1;
-    if (player::TaskRunnerImpl* runner = g_runner.load())
-        runner->abort();
+void printDiagnostic(const char* line) {
+    std::fprintf(stderr, "chartloom: %s\n", printable(line).c_str());
 }
-
-// Ctrl-C raises the running task's abort signal for the scope.
-class InterruptToAbort {
-public:
-    explicit InterruptToAbort(player::TaskRunnerImpl& runner) {
-        g_interrupted = 0;
-        g_runner.store(&runner);
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptToAbort() {
-        sigaction(SIGINT, &previous_, nullptr);
-        g_runner.store(nullptr);
-    }
-    bool interrupted() const { return g_interrupted != 0; }
-
-private:
-    struct sigaction previous_ {};
-};
 
 template <class F>
 int guarded(F&& body) {
     try {
         return body();
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "chartloom: %s\n", e.what());
+        std::fprintf(stderr, "chartloom: %s\n", printable(e.what(), true).c_str());
         return 2;
     } catch (const player::PluginError& e) {
-        std::fprintf(stderr, "chartloom: %s\n", e.what());
+        std::fprintf(stderr, "chartloom: %s\n", printable(e.what(), true).c_str());
         return 2;
     } catch (const StoreError& e) {
-        std::fprintf(stderr, "chartloom: %s\n", e.what());
+        std::fprintf(stderr, "chartloom: %s\n", printable(e.what(), true).c_str());
         return 2;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "chartloom: %s\n", e.what());
+        std::fprintf(stderr, "chartloom: %s\n", printable(e.what(), true).c_str());
         return 1;
     }
 }
@@ -70,7 +45,7 @@ int guarded(F&& body) {
 
 int menuCommand(const SessionOptions& options) {
     return guarded([&] {
-        Session session(options);
+        Session session(options, Session::Access::readOnly);
         auto menu = session.menu();
         std::cout << (options.json ? jsonReport(session.host(), &menu) : menuText(menu));
         return 0;
@@ -78,29 +53,34 @@ int menuCommand(const SessionOptions& options) {
 }
 
 int runCommand(const std::string& item, const SessionOptions& options) {
+    Interrupts interrupts;  // before any other thread starts
+    if (options.verbose)
+        InternetSetDiagnostics(printDiagnostic);
     return guarded([&] {
-        Session session(options);
+        Session session(options, Session::Access::readWrite);
         player::Host& host = session.host();
         TaskDisplay display(stderr);
         host.taskRunner().setObserver([&](const player::TaskEvent& e) { display.onEvent(e); });
-        bool interrupted;
-        {
-            InterruptToAbort interrupt(host.taskRunner());
-            if (!session.run(item)) {
-                throw UsageError("\"" + item + "\" is not in the menu for this selection");
-            }
-            interrupted = interrupt.interrupted();
-        }
+        interrupts.setRunner(&host.taskRunner());
+        interrupts.enter(Interrupts::Phase::running);
+        bool ran = session.run(item);
+        interrupts.setRunner(nullptr);
         host.taskRunner().setObserver(nullptr);
-        if (!interrupted) {
-            for (const auto& name : session.writeBack()) {
-                std::fprintf(stderr, "wrote playlist %s\n", name.c_str());
-            }
-        }
+        if (!ran)
+            throw UsageError("\"" + item + "\" is not in the menu for this selection");
+        // An interrupted run writes nothing: what it made may be incomplete.
+        interrupts.enter(Interrupts::Phase::writing);
+        WriteOutcome outcome;
+        if (!interrupts.interrupted())
+            outcome = session.writeBack();
+        for (const auto& name : outcome.written)
+            std::fprintf(stderr, "wrote playlist %s\n", printable(name).c_str());
+        for (const auto& conflict : outcome.conflicts)
+            std::fprintf(stderr, "chartloom: %s\n", printable(conflict).c_str());
         std::cout << (options.json ? jsonReport(host, nullptr) : summaryText(host));
-        if (interrupted)
+        if (interrupts.interrupted())
             return 130;
-        return host.popups().messages().empty() ? 0 : 1;
+        return host.popups().messages().empty() && outcome.conflicts.empty() ? 0 : 1;
     });
 }
 

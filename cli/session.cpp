@@ -1,10 +1,13 @@
 #include "cli/session.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "cli/selection.h"
 #include "cli/usage_error.h"
+#include "host/shared_functions.h"
 #include "stores/library_loader.h"
+#include "stores/store_error.h"
 
 namespace chartloom::cli {
 using namespace stores;
@@ -14,14 +17,27 @@ std::string pluginFile() {
     return env && *env ? env : CHARTLOOM_DEFAULT_PLUGIN;
 }
 
-Session::Session(const SessionOptions& options) : options_(options) {
-    for (auto& t : readLibrary(options.library))
-        host_.addTrack(std::move(t.path), std::move(t.fields));
+Session::Session(const SessionOptions& options, Access access) : options_(options) {
     if (options.active && !options.playlists) {
         throw UsageError("--active needs --playlists");
     }
+    // Taken before anything is read, so that a second run reads what the first one wrote.
+    if (options.playlists && access == Access::readWrite) {
+        lock_.emplace(*options.playlists, [&] {
+            std::fprintf(stderr, "chartloom: waiting for another run on %s to finish\n",
+                         options.playlists->c_str());
+        });
+    }
+    for (auto& t : readLibrary(options.library))
+        host_.addTrack(std::move(t.path), std::move(t.fields));
     if (options.playlists) {
-        loaded_ = readPlaylistFolder(*options.playlists);
+        PlaylistFolder folder = readPlaylistFolder(*options.playlists);
+        for (const auto& [name, message] : folder.unreadable) {
+            if (options.active && stricmp_utf8(name.c_str(), options.active->c_str()) == 0)
+                throw StoreError(message);
+            std::fprintf(stderr, "chartloom: skipped %s\n", message.c_str());
+        }
+        loaded_ = std::move(folder.playlists);
         addPlaylists(host_, loaded_);
     }
     std::vector<Selector> rules;
@@ -66,7 +82,7 @@ bool Session::run(const std::string& item) {
     return host_.runMenuItem(item, selection_, caller_);
 }
 
-std::vector<std::string> Session::writeBack() {
+WriteOutcome Session::writeBack() {
     if (!options_.playlists)
         return {};
     return writeChangedPlaylists(*options_.playlists, loaded_, currentPlaylists(host_));

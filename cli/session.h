@@ -9,6 +9,7 @@
 
 #include "player/host.h"
 #include "stores/playlist_files.h"
+#include "stores/playlist_store_lock.h"
 
 namespace chartloom::cli {
 
@@ -18,6 +19,7 @@ struct SessionOptions {
     std::optional<std::string> active;     // the playlist view the menu opens on
     std::vector<std::string> select;
     bool json = false;
+    bool verbose = false;  // a stderr line with the cause of each failed request
 };
 
 // The plug-in file: $CHARTLOOM_PLUGIN, else the one built beside this program.
@@ -25,8 +27,11 @@ std::string pluginFile();
 
 class Session {
 public:
-    // Raises UsageError for bad options or unreadable input.
-    explicit Session(const SessionOptions& options);
+    // readWrite holds the playlist folder's lock from before reading until the session ends.
+    enum class Access { readOnly, readWrite };
+
+    // Raises UsageError or StoreError for bad options or unreadable input.
+    Session(const SessionOptions& options, Access access);
 
     player::Host& host() { return host_; }
     const std::vector<player::Track*>& selection() const { return selection_; }
@@ -36,12 +41,13 @@ public:
     // Runs the item as a click would. False when the menu does not show it.
     bool run(const std::string& item);
     // Writes the playlists a run created or changed (only with a playlist store).
-    std::vector<std::string> writeBack();
+    stores::WriteOutcome writeBack();
 
 private:
     SessionOptions options_;
     player::Host host_;
-    std::vector<stores::PlaylistFile> loaded_;
+    std::optional<stores::PlaylistStoreLock> lock_;
+    std::vector<stores::StoredPlaylist> loaded_;
     std::vector<player::Track*> selection_;
     GUID caller_ = player::Host::caller_other;
 };

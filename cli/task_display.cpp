@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/progress_bar.h"
+#include "cli/terminal_text.h"
 
 namespace chartloom::cli {
 
@@ -13,9 +14,9 @@ TaskDisplay::TaskDisplay(std::FILE* out) : out_(out), terminal_(::isatty(fileno(
 namespace {
 
 std::string line(const player::TaskRecord& r) {
-    std::string text = r.title;
+    std::string text = printable(r.title);
     if (!r.statusTexts.empty())
-        text += ": " + r.statusTexts.back();
+        text += ": " + printable(r.statusTexts.back());
     if ((r.flags & TaskRunner::flag_show_progress) && !r.progress.empty()) {
         text += " " + progressBar(r.progress.back(), TaskStatus::progress_max);
     }

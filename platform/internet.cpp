@@ -110,9 +110,7 @@ HINTERNET InternetOpenUrlA(HINTERNET internet, const char* url, const char* head
         options.url = url;
         options.userAgent = root->agent;
         options.headers = splitHeaderLines(headers, headersLength);
-        chartloom::inet::Timeouts timeouts = chartloom::inet::currentTimeouts();
-        options.connectTimeout = timeouts.connect;
-        options.stallTimeout = timeouts.stall;
+        options.timeouts = chartloom::inet::currentTimeouts();
 
         auto request = std::make_shared<RequestHandle>();
         DWORD error = ERROR_SUCCESS;
@@ -189,22 +187,3 @@ DWORD GetLastError() {
     return chartloom::inet::lastError();
 }
 
-namespace chartloom::inet {
-namespace {
-
-std::atomic<long> connectTimeoutMs{Timeouts{}.connect.count()};
-std::atomic<long> stallTimeoutMs{Timeouts{}.stall.count()};
-
-}  // namespace
-
-Timeouts currentTimeouts() {
-    return {std::chrono::milliseconds(connectTimeoutMs.load()),
-            std::chrono::milliseconds(stallTimeoutMs.load())};
-}
-
-void setTimeouts(const Timeouts& timeouts) {
-    connectTimeoutMs.store(timeouts.connect.count());
-    stallTimeoutMs.store(timeouts.stall.count());
-}
-
-}  // namespace chartloom::inet

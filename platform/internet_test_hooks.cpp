@@ -3,11 +3,10 @@
 #include "platform/internet_registry.h"
 #include "platform/internet_timeouts.h"
 
-void InternetSetTimeouts(unsigned connectMs, unsigned stallMs) {
-    const chartloom::inet::Timeouts defaults;
-    chartloom::inet::setTimeouts(
-        {connectMs == 0 ? defaults.connect : std::chrono::milliseconds(connectMs),
-         stallMs == 0 ? defaults.stall : std::chrono::milliseconds(stallMs)});
+void InternetSetTimeouts(unsigned connectMs, unsigned stallMs, unsigned totalMs) {
+    chartloom::inet::setTimeouts({std::chrono::milliseconds(connectMs),
+                                  std::chrono::milliseconds(stallMs),
+                                  std::chrono::milliseconds(totalMs)});
 }
 
 InternetHandleCounts InternetGetHandleCounts() {

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-// Connect and stall time-outs for requests opened afterwards, in ms; 0 restores the default
-// (60000 / 30000).
-void InternetSetTimeouts(unsigned connectMs, unsigned stallMs);
+// Connect, stall and overall time-outs for requests opened afterwards, in ms; 0 restores the
+// default (60000 / 30000 / 120000).
+void InternetSetTimeouts(unsigned connectMs, unsigned stallMs, unsigned totalMs = 0);
 
 struct InternetHandleCounts {
     uint64_t opened;

@@ -8,13 +8,16 @@
 #include <string_view>
 
 #include "platform/ascii_text.h"
+#include "platform/internet_cancel.h"
+#include "platform/internet_diagnostics.h"
 #include "platform/internet_errors.h"
 
 namespace chartloom::inet {
 namespace {
 
 constexpr long kMaxRedirects = 10;
-constexpr auto kIdlePollCap = std::chrono::milliseconds(1000);
+// The longest a wait sleeps without looking at the clock and at the cancel switch.
+constexpr auto kPollSlice = std::chrono::milliseconds(50);
 
 std::string_view trim(std::string_view text) {
     const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -58,13 +61,16 @@ std::unique_ptr<Transfer> Transfer::open(const TransferOptions& options, DWORD& 
     if (!transfer->headersReady_) {
         error = transfer->failure_ != ERROR_SUCCESS ? transfer->failure_
                                                     : ERROR_INTERNET_INTERNAL_ERROR;
+        reportFailure(options.url, error, 0);
         return nullptr;
     }
+    if (transfer->status_ < 200 || transfer->status_ > 299)
+        reportStatus(options.url, transfer->status_);
     return transfer;
 }
 
 Transfer::Transfer(const TransferOptions& options)
-    : connectTimeout_(options.connectTimeout), stallTimeout_(options.stallTimeout) {}
+    : url_(options.url), timeouts_(options.timeouts), opened_(Clock::now()) {}
 
 Transfer::~Transfer() {
     if (attached_) {
@@ -101,7 +107,7 @@ DWORD Transfer::start(const TransferOptions& options) {
     set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     set(CURLOPT_FOLLOWLOCATION, 1L);
     set(CURLOPT_MAXREDIRS, kMaxRedirects);
-    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout_.count()));
+    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
     set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (options.userAgent) {
         set(CURLOPT_USERAGENT, options.userAgent->c_str());
@@ -133,6 +139,14 @@ template <typename Ready>
 void Transfer::pumpUntil(Ready ready) {
     const Clock::time_point waitStart = Clock::now();
     while (!ready() && !finished_) {
+        if (waitsCancelled()) {
+            fail(ERROR_INTERNET_OPERATION_CANCELLED);
+            break;
+        }
+        if (Clock::now() - opened_ >= timeouts_.total) {
+            fail(ERROR_INTERNET_TIMEOUT);
+            break;
+        }
         int running = 0;
         if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
             fail(ERROR_INTERNET_INTERNAL_ERROR);
@@ -143,14 +157,15 @@ void Transfer::pumpUntil(Ready ready) {
             break;
         }
         // Until a hop is connected, the connect time-out bounds the wait; then the stall one.
-        const auto limit = connecting_ ? std::max(connectTimeout_, stallTimeout_) : stallTimeout_;
+        const auto limit =
+            connecting_ ? std::max(timeouts_.connect, timeouts_.stall) : timeouts_.stall;
         const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(
             Clock::now() - std::max(lastByte_, waitStart));
         if (idle >= limit) {
             fail(ERROR_INTERNET_TIMEOUT);
             break;
         }
-        const auto wait = std::min(limit - idle, std::chrono::milliseconds(kIdlePollCap));
+        const auto wait = std::min(limit - idle, std::chrono::milliseconds(kPollSlice));
         if (curl_multi_poll(multi_.get(), nullptr, 0, static_cast<int>(wait.count()), nullptr) !=
             CURLM_OK) {
             fail(ERROR_INTERNET_INTERNAL_ERROR);
@@ -209,6 +224,10 @@ bool Transfer::read(void* buffer, std::size_t size, std::size_t& got, DWORD& err
     }
     if (failure_ != ERROR_SUCCESS) {
         error = failure_;
+        if (!failureReported_) {
+            failureReported_ = true;
+            reportFailure(url_, failure_, received_);
+        }
         return false;
     }
     return true;
@@ -255,6 +274,7 @@ size_t Transfer::onBody(char* data, size_t size, size_t count, void* self) {
         transfer.status_ = static_cast<uint32_t>(code);
         transfer.headersReady_ = true;
     }
+    transfer.received_ += length;
     try {
         transfer.body_.append(data, length);
     } catch (const std::bad_alloc&) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/internet_timeouts.h"
 #include "platform/wininet.h"
 
 namespace chartloom::inet {
@@ -22,8 +23,7 @@ struct TransferOptions {
     std::string url;
     std::optional<std::string> userAgent;
     std::vector<std::string> headers;  // extra request header lines
-    std::chrono::milliseconds connectTimeout{60000};
-    std::chrono::milliseconds stallTimeout{30000};
+    Timeouts timeouts;
 };
 
 // Not thread-safe: the owner serialises calls.
@@ -73,8 +73,9 @@ private:
     std::unique_ptr<CURL, EasyDeleter> easy_;
     bool attached_ = false;
 
-    std::chrono::milliseconds connectTimeout_;
-    std::chrono::milliseconds stallTimeout_;
+    const std::string url_;
+    const Timeouts timeouts_;
+    const Clock::time_point opened_;
     Clock::time_point lastByte_;
     bool connecting_ = true;  // no connection for the current hop yet
 
@@ -84,6 +85,8 @@ private:
 
     std::string body_;  // received, not yet handed out from bodyPos_ on
     std::size_t bodyPos_ = 0;
+    std::size_t received_ = 0;  // body bytes in all
+    bool failureReported_ = false;
     bool outOfMemory_ = false;
 
     bool finished_ = false;

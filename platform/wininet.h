@@ -2,7 +2,7 @@
 //
 // Pull-style HTTP(S) GET: InternetOpenUrlA returns once the final response's headers are in
 // (redirects followed), InternetReadFile hands out the body piece by piece. The proxy is the
-// one libcurl reads from `http_proxy` / `no_proxy`. Every function may be called from any
+// one libcurl reads from `http_proxy` / `no_proxy`; time-outs are in internet_timeouts.h. Every function may be called from any
 // thread; one request handle serves one transfer and is used by one thread at a time (calls on
 // the same handle are serialised). Handles are opaque tokens checked against a registry, so a
 // stale or bogus handle is refused with ERROR_INVALID_HANDLE instead of being dereferenced.
@@ -31,6 +31,7 @@ inline constexpr DWORD ERROR_INTERNET_INTERNAL_ERROR = 12004;
 inline constexpr DWORD ERROR_INTERNET_INVALID_URL = 12005;
 inline constexpr DWORD ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006;
 inline constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+inline constexpr DWORD ERROR_INTERNET_OPERATION_CANCELLED = 12017;
 inline constexpr DWORD ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
 inline constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
 inline constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
@@ -65,3 +66,13 @@ CHARTLOOM_INET_API bool InternetReadFile(HINTERNET request, void* buffer, DWORD 
 CHARTLOOM_INET_API bool InternetCloseHandle(HINTERNET handle);
 // The calling thread's code of the last failure of the functions above.
 CHARTLOOM_INET_API DWORD GetLastError();
+
+// For the host, not for plug-ins.
+// While on, every wait of every request ends at once: InternetOpenUrlA and InternetReadFile
+// fail with ERROR_INTERNET_OPERATION_CANCELLED. The host turns it on when the user aborts a
+// task and off when the task has ended. [any thread, also from a signal handler]
+CHARTLOOM_INET_API void InternetCancelWaits(bool cancel);
+// Receives one line for each request that fails, or whose final status is not 2xx: the URL
+// and the cause ("connection refused", "timed out", "too many redirects", "HTTP 503" ...).
+// Null turns it off. Called on the thread that made the request; set it before any request.
+CHARTLOOM_INET_API void InternetSetDiagnostics(void (*sink)(const char* line));

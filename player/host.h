@@ -86,7 +86,9 @@ public:
     const PlaylistStore& playlists() const { return playlists_; }
     TaskRunnerImpl& taskRunner() { return runner_; }
     HostConsole& console() { return console_; }
+    const HostConsole& console() const { return console_; }
     HostPopups& popups() { return popups_; }
+    const HostPopups& popups() const { return popups_; }
     const PlaybackState& playback() const { return playback_.state(); }
     TrackDatabaseImpl& database() { return database_; }
     Violations& violations() { return violations_; }

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "platform/wininet.h"
+
 namespace player {
 
 class TaskRunnerImpl::Status final : public TaskStatus {
@@ -75,6 +77,7 @@ bool TaskRunnerImpl::runTask(threaded_process_callback* task, uint32_t flags, Wi
     }
     service_ptr<threaded_process_callback> hold(task);
     abortRequested_.store(false);
+    InternetCancelWaits(false);
     TaskRecord* record;
     {
         std::lock_guard lock(mutex_);
@@ -99,6 +102,7 @@ bool TaskRunnerImpl::runTask(threaded_process_callback* task, uint32_t flags, Wi
         std::lock_guard lock(mutex_);
         record->aborted = aborted;
     }
+    InternetCancelWaits(false);  // the task's waits are over; later requests wait again
     hold->onDone(parent, aborted);
     int left = hold.detach()->service_release();
     {
@@ -112,8 +116,10 @@ bool TaskRunnerImpl::runTask(threaded_process_callback* task, uint32_t flags, Wi
 }
 
 void TaskRunnerImpl::abort() {
-    if (running_.load())
+    if (running_.load()) {
         abortRequested_.store(true);
+        InternetCancelWaits(true);  // a download blocked in a wait notices at once
+    }
 }
 
 void TaskRunnerImpl::setObserver(std::function<void(const TaskEvent&)> observer) {

@@ -41,7 +41,8 @@ public:
     bool runTask(threaded_process_callback* task, uint32_t flags, WindowHandle parent,
                  const char* title) override;
 
-    // Any thread: raises the abort signal of the task that is running (if any).
+    // [any thread] Raises the abort signal of the task that is running (if any), and ends the
+    // waits of the Internet functions until the task is over.
     void abort();
     // Called for each dialog event; status, progress and refresh come on the worker thread.
     // Set while no task runs.

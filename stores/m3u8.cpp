@@ -1,0 +1,64 @@
+#include "stores/m3u8.h"
+
+#include <map>
+#include <utility>
+
+#include "stores/store_error.h"
+
+namespace chartloom::stores {
+
+PlaylistFile parseM3u8(std::string_view text, std::string name) {
+    PlaylistFile p;
+    p.name = std::move(name);
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    bool first = true;
+    std::vector<std::string> pending;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        bool header = first && line == "#EXTM3U";
+        first = false;
+        if (line.empty() || header)
+            continue;
+        if (line[0] == '#') {
+            pending.emplace_back(line);
+            continue;
+        }
+        p.paths.emplace_back(line);
+        p.notes.push_back(std::exchange(pending, {}));
+    }
+    p.trailer = std::move(pending);
+    return p;
+}
+
+std::string formatM3u8(const PlaylistFile& p, const PlaylistFile* old) {
+    std::multimap<std::string, const std::vector<std::string>*> notes;
+    if (old) {
+        for (size_t i = 0; i < old->paths.size() && i < old->notes.size(); ++i)
+            notes.emplace(old->paths[i], &old->notes[i]);
+    }
+    std::string text = "#EXTM3U\n";
+    for (const auto& path : p.paths) {
+        if (path.empty() || path.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos) {
+            throw StoreError("playlist \"" + p.name + "\": the entry \"" + path +
+                             "\" holds a line break or NUL and cannot be written");
+        }
+        if (auto found = notes.find(path); found != notes.end()) {
+            for (const auto& line : *found->second)
+                text += line + "\n";
+            notes.erase(found);
+        }
+        text += path + "\n";
+    }
+    if (old) {
+        for (const auto& line : old->trailer)
+            text += line + "\n";
+    }
+    return text;
+}
+
+}  // namespace chartloom::stores
