@@ -10,8 +10,8 @@
 #include "cli/task_display.h"
 #include "cli/terminal_text.h"
 #include "cli/usage_error.h"
-#include "stores/library_loader.h"
 #include "platform/wininet.h"
+#include "stores/library_loader.h"
 #include "stores/store_error.h"
 
 namespace chartloom::cli {

@@ -186,4 +186,3 @@ bool InternetCloseHandle(HINTERNET handle) {
 DWORD GetLastError() {
     return chartloom::inet::lastError();
 }
-

@@ -2,10 +2,11 @@
 //
 // Pull-style HTTP(S) GET: InternetOpenUrlA returns once the final response's headers are in
 // (redirects followed), InternetReadFile hands out the body piece by piece. The proxy is the
-// one libcurl reads from `http_proxy` / `no_proxy`; time-outs are in internet_timeouts.h. Every function may be called from any
-// thread; one request handle serves one transfer and is used by one thread at a time (calls on
-// the same handle are serialised). Handles are opaque tokens checked against a registry, so a
-// stale or bogus handle is refused with ERROR_INVALID_HANDLE instead of being dereferenced.
+// one libcurl reads from `http_proxy` / `no_proxy`; time-outs are in internet_timeouts.h. Every
+// function may be called from any thread; one request handle serves one transfer and is used by one
+// thread at a time (calls on the same handle are serialised). Handles are opaque tokens checked
+// against a registry, so a stale or bogus handle is refused with ERROR_INVALID_HANDLE instead of
+// being dereferenced.
 #pragma once
 
 #include <cstdint>

@@ -43,7 +43,8 @@ std::string formatM3u8(const PlaylistFile& p, const PlaylistFile* old) {
     }
     std::string text = "#EXTM3U\n";
     for (const auto& path : p.paths) {
-        if (path.empty() || path.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos) {
+        if (path.empty() ||
+            path.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos) {
             throw StoreError("playlist \"" + p.name + "\": the entry \"" + path +
                              "\" holds a line break or NUL and cannot be written");
         }

@@ -30,9 +30,9 @@ PlaylistFolder readPlaylistFolder(const fs::path& folder) {
         try {
             readWholeFile(f, p.bytes);
         } catch (const std::system_error& e) {
-            result.unreadable.emplace_back(f.stem().string(),
-                                           f.string() + ": cannot read the playlist: " +
-                                               e.code().message());
+            result.unreadable.emplace_back(
+                f.stem().string(),
+                f.string() + ": cannot read the playlist: " + e.code().message());
             continue;
         }
         p.file = parseM3u8(p.bytes, f.stem().string());
@@ -67,7 +67,8 @@ std::vector<PlaylistFile> currentPlaylists(const player::Host& host) {
     return out;
 }
 
-WriteOutcome writeChangedPlaylists(const fs::path& folder, const std::vector<StoredPlaylist>& before,
+WriteOutcome writeChangedPlaylists(const fs::path& folder,
+                                   const std::vector<StoredPlaylist>& before,
                                    const std::vector<PlaylistFile>& now) {
     WriteOutcome outcome;
     for (const auto& p : now) {

@@ -15,8 +15,8 @@ PlaylistStoreLock::PlaylistStoreLock(const std::filesystem::path& folder,
                                      const std::function<void()>& waiting) {
     fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0)
-        throw StoreError(folder.string() + ": cannot open the playlist folder: " +
-                         std::strerror(errno));
+        throw StoreError(folder.string() +
+                         ": cannot open the playlist folder: " + std::strerror(errno));
     if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
         return;
     if (errno == EWOULDBLOCK && waiting)
@@ -25,8 +25,8 @@ PlaylistStoreLock::PlaylistStoreLock(const std::filesystem::path& folder,
         if (errno != EINTR) {
             int error = errno;
             ::close(fd_);
-            throw StoreError(folder.string() + ": cannot lock the playlist folder: " +
-                             std::strerror(error));
+            throw StoreError(folder.string() +
+                             ": cannot lock the playlist folder: " + std::strerror(error));
         }
     }
 }

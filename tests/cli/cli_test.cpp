@@ -7,9 +7,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/scripted_http_server.h"
 
 namespace chartloom::testing {
@@ -18,34 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using namespace std::chrono_literals;
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "chartloom-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-    fs::path write(const std::string& name, const std::string& text) const {
-        fs::path p = path_ / name;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << text;
-        return p;
-    }
-    static std::string read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    fs::path path_;
-};
 
 std::string topTracks(const std::vector<std::string>& titles) {
     std::string xml = "<mostknowntracks>";
@@ -228,26 +203,151 @@ TEST_F(Cli, BadInputExitsTwoSayingWhatAndWhere) {
     }
 }
 
-TEST_F(Cli, CtrlCAbortsTheTaskAndWritesNothing) {
-    server.route("/1.0/artist/Blur/toptracks.xml", Response(200).forever("<x/>", 20ms));
+TEST_F(Cli, CtrlCOrSigtermEndsTheRunAtOnceAndWritesNothing) {
     fs::path lists = dir.path() / "lists";
-    fs::create_directories(lists);
-    bool sent = false;
-    ChildOptions options;
-    options.watch = [&](int pid, const std::string&, const std::string& err) {
-        if (!sent && err.find("Downloading chart listing") != std::string::npos &&
-            server.requestCount() > 0) {
-            sent = true;
-            ::kill(pid, SIGINT);
-        }
+    fs::path mix = dir.write("lists/Mix.m3u8", "#EXTM3U\nBlur/Tender.flac\nBlur/Song 2.flac\n");
+    struct {
+        const char* label;
+        Response response;
+        int signal;
+    } cases[] = {
+        {"headers never come", Response::silent(), SIGINT},
+        {"a header line a second", Response(200).dripHeaders(1s, 100), SIGINT},
+        {"the body stalls", Response(200).announce(1000).chunk("<mostknowntracks>").thenHang(),
+         SIGTERM},
+        {"the body drips", Response(200).forever("<x/>", 500ms), SIGINT},
     };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        server.route("/1.0/artist/Blur/toptracks.xml", c.response);
+        size_t before = server.requestCount();
+        std::chrono::steady_clock::time_point sentAt;
+        ChildOptions options;
+        options.watch = [&](int pid, const std::string&, const std::string& err) {
+            if (sentAt == std::chrono::steady_clock::time_point() &&
+                err.find("Downloading chart listing") != std::string::npos &&
+                server.requestCount() > before) {
+                std::this_thread::sleep_for(100ms);  // well into the wait
+                sentAt = std::chrono::steady_clock::now();
+                ::kill(pid, c.signal);
+            }
+        };
+        ChildResult r =
+            chartloom({"run", "Sort by Artist Charts", "--library", library.string(), "--playlists",
+                       lists.string(), "--active", "Mix", "--select", "all"},
+                      options);
+        auto took = std::chrono::steady_clock::now() - sentAt;
+        EXPECT_EQ(r.exitCode, 130) << r.err;
+        // Generous for a loaded machine; the waits it cuts short last 30 s and more.
+        EXPECT_LT(took, 5s);
+        std::cout << c.label << ": ended "
+                  << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                  << " ms after the signal\n";
+        EXPECT_EQ(ScratchDir::read(mix), "#EXTM3U\nBlur/Tender.flac\nBlur/Song 2.flac\n");
+        EXPECT_EQ(r.err.find("[foo_chartloom: Error]"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(Cli, TwoRunsOnOneFolderTakeTurnsAndKeepBothChanges) {
+    fs::path both = dir.write("both.json",
+                              R"({"tracks": [
+  {"path": "Blur/Song 2.flac", "meta": {"artist": ["Blur"], "title": ["Song 2"]}},
+  {"path": "Blur/Tender.flac", "meta": {"artist": ["Blur"], "title": ["Tender"]}},
+  {"path": "Oasis/Wonderwall.flac", "meta": {"artist": ["Oasis"], "title": ["Wonderwall"]}},
+  {"path": "Oasis/Live Forever.flac", "meta": {"artist": ["Oasis"], "title": ["Live Forever"]}}
+]})");
+    fs::path lists = dir.path() / "lists";
+    fs::path mix = dir.write("lists/Mix.m3u8",
+                             "#EXTM3U\nBlur/Song 2.flac\nBlur/Tender.flac\nOasis/Wonderwall.flac\n"
+                             "Oasis/Live Forever.flac\n");
+    // Slow answers, so that the two runs overlap.
+    server.route("/1.0/artist/Blur/toptracks.xml",
+                 Response(200).chunk(topTracks({"Tender", "Song 2"}), 300ms));
+    server.route("/1.0/artist/Oasis/toptracks.xml",
+                 Response(200).chunk(topTracks({"Live Forever", "Wonderwall"}), 300ms));
+    auto sort = [&](const std::string& artist) {
+        return chartloom({"run", "Sort by Artist Charts", "--library", both.string(), "--playlists",
+                          lists.string(), "--active", "Mix", "--select", "artist=" + artist});
+    };
+    ChildResult first;
+    std::thread other([&] { first = sort("Blur"); });
+    ChildResult second = sort("Oasis");
+    other.join();
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_EQ(ScratchDir::read(mix),
+              "#EXTM3U\nBlur/Tender.flac\nBlur/Song 2.flac\nOasis/Live Forever.flac\n"
+              "Oasis/Wonderwall.flac\n");
+}
+
+TEST_F(Cli, APlaylistChangedDuringTheRunIsLeftAsItIs) {
+    fs::path lists = dir.path() / "lists";
+    fs::path mix = dir.write("lists/Mix.m3u8", "#EXTM3U\nBlur/Song 2.flac\nBlur/Tender.flac\n");
+    const std::string theirs = "#EXTM3U\nOasis/Wonderwall.flac\n";
+    ScriptedHttpServer meddling([&](const Request&) {
+        std::ofstream(mix, std::ios::binary) << theirs;  // another player saves it meanwhile
+        return Response::text(200, topTracks({"Tender", "Song 2"}));
+    });
+    ChildOptions options;
+    options.env["http_proxy"] = meddling.proxyUrl();
+    ChildResult r = runChild(CHARTLOOM_BIN,
+                             {"run", "Sort by Artist Charts", "--library", library.string(),
+                              "--playlists", lists.string(), "--active", "Mix", "--select", "all"},
+                             options);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("changed on disk during this run"), std::string::npos) << r.err;
+    EXPECT_EQ(ScratchDir::read(mix), theirs);
+}
+
+TEST_F(Cli, TextFromOutsideIsShownNeverObeyed) {
+    server.route("/1.0/artist/Blur/similar.xml",
+                 Response::text(200,
+                                "<similarartists artist=\"Blur\x1B]0;owned\x07\x1B[2J\">"
+                                "<artist><name>Oasis</name></artist>"
+                                "<artist><name>Pulp</name></artist></similarartists>"));
+    fs::path lists = dir.path() / "lists";
+    dir.write("lists/Latin.m3u8", "#EXTM3U\nCaf\xE9/Song.flac\n");
+    ChildResult human = chartloom({"run", "Similar Charts Playlist", "--library", library.string(),
+                                   "--playlists", lists.string(), "--select", "artist=Blur"});
+    EXPECT_EQ(human.exitCode, 0) << human.err;
+    EXPECT_EQ(human.out.find('\x1B'), std::string::npos) << human.out;
+    EXPECT_EQ(human.err.find('\x1B'), std::string::npos);
+    EXPECT_NE(human.out.find("lastFmArtist: Blur\\x1B]0;owned\\x07\\x1B[2J"), std::string::npos)
+        << human.out;
+
+    json doc = runJson(
+        {"menu", "--library", library.string(), "--playlists", lists.string(), "--select", "all"});
+    EXPECT_EQ(playlist(doc, "Latin")["items"][0]["path"], "Caf\xEF\xBF\xBD/Song.flac");
+}
+
+TEST_F(Cli, VerboseNamesTheCauseOfAFailedRequest) {
+    server.route("/1.0/artist/Blur/toptracks.xml", Response::text(503, "busy"));
     ChildResult r = chartloom({"run", "Artist Charts Playlist", "--library", library.string(),
-                               "--playlists", lists.string(), "--select", "artist=Blur"},
-                              options);
-    EXPECT_TRUE(sent) << r.err;
-    EXPECT_EQ(r.exitCode, 130) << r.err;
-    EXPECT_TRUE(fs::is_empty(lists));
-    EXPECT_NE(r.err.find("Generating Charts Playlist for Blur"), std::string::npos);
+                               "--select", "artist=Blur", "--verbose"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("GET http://127.0.0.1:7380/1.0/artist/Blur/toptracks.xml: HTTP 503"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("Last.fm server returned an error."), std::string::npos);
+}
+
+TEST_F(Cli, AnUnreadablePlaylistIsSkippedUnlessItIsTheActiveOne) {
+    fs::path lists = dir.path() / "lists";
+    dir.write("lists/Mix.m3u8", "#EXTM3U\nBlur/Tender.flac\n");
+    // A regular file whose reading fails, whoever reads it.
+    fs::create_symlink("/proc/self/mem", lists / "Broken.m3u8");
+    ChildResult r = chartloom({"menu", "--library", library.string(), "--playlists", lists.string(),
+                               "--active", "Mix", "--select", "all", "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out)["playlists"].size(), 1u);
+    EXPECT_NE(r.err.find("skipped " + (lists / "Broken.m3u8").string() + ": cannot read"),
+              std::string::npos)
+        << r.err;
+
+    r = chartloom({"menu", "--library", library.string(), "--playlists", lists.string(), "--active",
+                   "broken", "--select", "all"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("Broken.m3u8: cannot read the playlist"), std::string::npos) << r.err;
 }
 
 // A minimal PCM WAV: 8 kHz, mono, 16 bits, a tenth of a second of silence.

@@ -165,6 +165,13 @@ Response& Response::announce(std::size_t contentLength) {
     return *this;
 }
 
+Response& Response::dripHeaders(std::chrono::milliseconds pause, int extraLines) {
+    for (int i = 0; i < extraLines; ++i)
+        header("X-Drip", std::to_string(i));
+    headerPause = pause;
+    return *this;
+}
+
 Response& Response::thenClose() {
     ending = Ending::Close;
     return *this;

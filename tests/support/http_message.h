@@ -60,7 +60,8 @@ struct Response {
     std::optional<std::size_t> announcedLength;
     Ending ending = Ending::Complete;
     bool sendsHeaders = true;
-    std::optional<Piece> endlessPiece;  // after the pieces, repeated until the client leaves
+    std::optional<Piece> endlessPiece;         // after the pieces, repeated until the client leaves
+    std::chrono::milliseconds headerPause{0};  // between the lines of the head
 
     Response(int statusCode = 200) : status(statusCode) {}  // NOLINT: implicit on purpose
 
@@ -73,6 +74,8 @@ struct Response {
     Response& thenClose();
     Response& thenReset();
     Response& thenHang();
+    // The head a line at a time, `pause` apart, with `extraLines` filler headers.
+    Response& dripHeaders(std::chrono::milliseconds pause, int extraLines);
     // A never-ending body (chunked framing): `piece` after every `pause`.
     Response& forever(std::string piece, std::chrono::milliseconds pause = {});
 

@@ -256,7 +256,17 @@ bool ScriptedHttpServer::sendResponse(int fd, const Request& request, const Resp
         waitForPeerClose(fd, stop);
         return false;
     }
-    if (!sendAll(fd, serialiseHead(response), stop)) {
+    const std::string head = serialiseHead(response);
+    if (response.headerPause.count() > 0) {
+        for (size_t at = 0; at < head.size();) {
+            size_t end = head.find("\r\n", at) + 2;
+            if ((at > 0 && !pauseFor(response.headerPause, stop)) ||
+                !sendAll(fd, head.substr(at, end - at), stop)) {
+                return false;
+            }
+            at = end;
+        }
+    } else if (!sendAll(fd, head, stop)) {
         return false;
     }
     for (const Piece& piece : response.pieces) {
