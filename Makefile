@@ -47,13 +47,18 @@ check-tsan: | setup
 # The fuzz minute first, so the run ends on the test summaries.
 check: fuzz check-normal check-asan check-tsan
 
+FUZZ_TARGETS := xml feeds m3u8
+
+# Each target for FUZZ_SECONDS, growing its corpus in build-fuzz/corpus/<target>.
 fuzz: | setup
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCHARTLOOM_FUZZ=ON -DCHARTLOOM_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_xml
-	mkdir -p build-fuzz/corpus
-	build-fuzz/fuzz/fuzz_xml -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
-	    -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus fuzz/corpus/xml
+	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	    echo "== fuzz_$$t"; mkdir -p build-fuzz/corpus/$$t; \
+	    build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	        -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
 
 bench: build
 	@for b in build/bench/bench_*; do echo "== $$b"; $$b; done

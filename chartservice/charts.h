@@ -24,8 +24,12 @@ inline constexpr int32_t RequestedArtistMatch = 101;
 
 // At least two entries, or raises ServiceError / FileNotFound / exception_aborted.
 ChartEntryList fetchTopTracks(std::string artist, const AbortSignal* abort);
+// The reading part of fetchTopTracks, on a page already downloaded.
+ChartEntryList readTopTracks(const std::string& page, const std::string& artist);
 // At least three entries, or raises. Prints "lastFmArtist: <artist as the service spells it>"
 // to the console first.
 SimilarArtistList fetchSimilarArtists(std::string artist, const AbortSignal* abort);
+// The reading part of fetchSimilarArtists, on a page already downloaded.
+SimilarArtistList readSimilarArtists(const std::string& page, std::string artist);
 
 }  // namespace chartloom

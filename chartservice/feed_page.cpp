@@ -7,13 +7,17 @@
 
 namespace chartloom {
 
-XmlElement fetchFeed(const std::string& artist, const char* feedFileName, const char16_t* rootName,
-                     const AbortSignal* abort) {
+std::string fetchFeedPage(const std::string& artist, const char* feedFileName,
+                          const AbortSignal* abort) {
     std::string url = buildFeedUrl(artist.c_str(), feedFileName);
     std::string page;
     downloadPage(url.c_str(), page, abort);
     if (abort && abort->isAborted())
         throw exception_aborted();
+    return page;
+}
+
+XmlElement parseFeedPage(const std::string& page, const char16_t* rootName) {
     if (page.size() < 10) {
         throw ServiceError(
             "Last.fm returned an empty page.\n"

@@ -8,10 +8,14 @@
 
 namespace chartloom {
 
-// Downloads the feed of `artist` and parses it, looking for `rootName`. An unreadable page
-// gives an empty element; download errors, an abort and a page under 10 bytes raise.
-XmlElement fetchFeed(const std::string& artist, const char* feedFileName, const char16_t* rootName,
-                     const AbortSignal* abort);
+// Downloads the feed of `artist`; raises the download's errors, and the abort when it was
+// raised meanwhile.
+std::string fetchFeedPage(const std::string& artist, const char* feedFileName,
+                          const AbortSignal* abort);
+
+// Parses a page, looking for `rootName`. An unreadable page gives an empty element; a page
+// under 10 bytes raises.
+XmlElement parseFeedPage(const std::string& page, const char16_t* rootName);
 
 // The single text of `element`'s first child called `name`, or null when that child is
 // missing or does not hold exactly one text.

@@ -12,8 +12,13 @@
 namespace chartloom {
 
 SimilarArtistList fetchSimilarArtists(std::string artist, const AbortSignal* abort) {
+    std::string page = fetchFeedPage(artist, SimilarArtistsFeed, abort);
+    return readSimilarArtists(page, std::move(artist));
+}
+
+SimilarArtistList readSimilarArtists(const std::string& page, std::string artist) {
     SimilarArtistList similar;
-    XmlElement root = fetchFeed(artist, SimilarArtistsFeed, u"similarartists", abort);
+    XmlElement root = parseFeedPage(page, u"similarartists");
     consoleLineFormatted("lastFmArtist: %s", wideToUtf8(root.attribute(u"artist")).c_str());
     int64_t fallback = 100;  // wide: a long feed cannot run it below the 32-bit range
     int position = 0;

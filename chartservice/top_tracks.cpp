@@ -11,8 +11,12 @@
 namespace chartloom {
 
 ChartEntryList fetchTopTracks(std::string artist, const AbortSignal* abort) {
+    return readTopTracks(fetchFeedPage(artist, TopTracksFeed, abort), artist);
+}
+
+ChartEntryList readTopTracks(const std::string& page, const std::string& artist) {
     ChartEntryList chart;
-    XmlElement root = fetchFeed(artist, TopTracksFeed, u"mostknowntracks", abort);
+    XmlElement root = parseFeedPage(page, u"mostknowntracks");
     int64_t reference = -1;
     int position = 0;
     // A running position reads the tracks in one pass.

@@ -18,7 +18,7 @@ PlaylistFile parseM3u8(std::string_view text, std::string name) {
         size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r')
+        while (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         bool header = first && line == "#EXTM3U";
         first = false;

@@ -81,7 +81,8 @@ struct Response {
 
     static Response text(int status, std::string body);
     static Response redirect(std::string location, int status = 302);
-    // Reads the request, then never answers, not even the status line.
+    // Reads the request, then never answers, not even the status line (thenClose() or
+    // thenReset() end the connection instead of holding it).
     static Response silent();
 };
 

@@ -253,7 +253,15 @@ Response ScriptedHttpServer::answer(const Request& request) {
 bool ScriptedHttpServer::sendResponse(int fd, const Request& request, const Response& response) {
     const int stop = stopRead_.get();
     if (!response.sendsHeaders) {
-        waitForPeerClose(fd, stop);
+        // Silent: hang, or end the connection without a word.
+        if (response.ending == Ending::Reset) {
+            const linger abortive{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+        } else if (response.ending == Ending::Close) {
+            ::shutdown(fd, SHUT_WR);
+        } else {
+            waitForPeerClose(fd, stop);
+        }
         return false;
     }
     const std::string head = serialiseHead(response);
