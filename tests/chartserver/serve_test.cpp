@@ -422,47 +422,85 @@ TEST(ChartServer, RefusesToStartWithoutItsFolderOrPort) {
     EXPECT_EQ(rawRequest(first.port(), "GET", "/1.0/artist/Blur/toptracks.xml").status, 200);
 }
 
-TEST(ChartServerTarget, FindsTheRawSegmentAndFeedFile) {
+TEST(ChartServerTarget, FindsTheSegmentTheFeedAndTheArtist) {
     struct Case {
         std::string target;
         std::optional<std::string> segment;
         std::string file;
+        std::string artist;
     };
+    const std::string longName(10000, 'x');
     std::vector<Case> cases = {
-        {"/1.0/artist/Blur/toptracks.xml", "Blur", "toptracks.xml"},
-        {"/1.0/artist/AC%252FDC/similar.xml", "AC%252FDC", "similar.xml"},
-        {"/1.0/artist/Bj%c3%b6rk/similar.xml#x", "Bj%c3%b6rk", "similar.xml"},
-        {"http://h:1/1.0/artist/A-B_C/toptracks.xml?q", "A-B_C", "toptracks.xml"},
-        {"/1.0/artist/Guns%20N%27%20Roses/toptracks.xml", "Guns%20N%27%20Roses", "toptracks.xml"},
-        {"/1.0/artist/..../toptracks.xml", "....", "toptracks.xml"},
-        {"/1.0/artist/%252e%252e/toptracks.xml", "%252e%252e", "toptracks.xml"},
-        {"/1.0/artist/../toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/./toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%2E%2e/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%2e/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/..%2Fx/toptracks.xml", std::nullopt, ""},
-        {"http://h:1?/1.0/artist/Blur/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/Blur/toptracks.xml%00", std::nullopt, ""},
-        {"/1.0/artist/A B/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/A\\B/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%2F/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%5C/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%00/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%4/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/Blur/similar.xml.status", std::nullopt, ""},
-        {"1.0/artist/Blur/similar.xml", std::nullopt, ""},
-        {"*", std::nullopt, ""},
-        {"", std::nullopt, ""},
+        {"/1.0/artist/Blur/toptracks.xml", "Blur", "toptracks.xml", "Blur"},
+        {"/1.0/artist/AC%252FDC/similar.xml", "AC%252FDC", "similar.xml", "AC/DC"},
+        {"/1.0/artist/Bj%c3%b6rk/similar.xml#x", "Bj%c3%b6rk", "similar.xml", "Bj\xC3\xB6rk"},
+        {"http://h:1/1.0/artist/A-B_C/toptracks.xml?q", "A-B_C", "toptracks.xml", "A-B_C"},
+        {"/1.0/artist/Guns%20N%27%20Roses/toptracks.xml", "Guns%20N%27%20Roses", "toptracks.xml",
+         "Guns N' Roses"},
+        {"/1.0/artist/Simon%20%2526%20Garfunkel/toptracks.xml", "Simon%20%2526%20Garfunkel",
+         "toptracks.xml", "Simon & Garfunkel"},
+        {"/1.0/artist/..../toptracks.xml", "....", "toptracks.xml", "...."},
+        // Names the plug-in can encode that are no safe folder names as they read.
+        {"/1.0/artist/%2E/toptracks.xml", "%2E", "toptracks.xml", "."},
+        {"/1.0/artist/%2E%2E/toptracks.xml", "%2E%2E", "toptracks.xml", ".."},
+        {"/1.0/artist/%2E%2E%252F/toptracks.xml", "%2E%2E%252F", "toptracks.xml", "../"},
+        {"/1.0/artist/A%5CB/toptracks.xml", "A%5CB", "toptracks.xml", "A\\B"},
+        {"/1.0/artist/%252e%252e/toptracks.xml", "%252e%252e", "toptracks.xml", "%2e%2e"},
+        {"/1.0/artist/" + longName + "/similar.xml", longName, "similar.xml", longName},
+        {"/1.0/artist/../toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/./toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/..%2Fx/toptracks.xml", "..%2Fx", "toptracks.xml", "../x"},
+        {"http://h:1?/1.0/artist/Blur/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/Blur/toptracks.xml%00", std::nullopt, "", ""},
+        {"/1.0/artist/A B/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/A\\B/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/%00/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/%2500/toptracks.xml", "%2500", "toptracks.xml", "%00"},
+        {"/1.0/artist/%/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/%4/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist//toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/Blur/similar.xml.status", std::nullopt, "", ""},
+        {"1.0/artist/Blur/similar.xml", std::nullopt, "", ""},
+        {"*", std::nullopt, "", ""},
+        {"", std::nullopt, "", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.target);
+        SCOPED_TRACE(c.target.substr(0, 80));
         std::optional<chartserver::FeedRequest> parsed = chartserver::parseFeedTarget(c.target);
         ASSERT_EQ(parsed.has_value(), c.segment.has_value());
         if (!parsed)
             continue;
         EXPECT_EQ(parsed->segment, *c.segment);
         EXPECT_EQ(parsed->file, c.file);
+        EXPECT_EQ(parsed->artist, c.artist);
+    }
+}
+
+TEST(ChartServerTarget, FolderNamesStayOneSafeComponent) {
+    struct Case {
+        std::string segment;
+        std::string artist;
+        std::vector<std::string> folders;
+    };
+    std::string sentE, plainE;  // 600 bytes as sent, 200 as a plain name
+    for (int i = 0; i < 100; ++i) {
+        sentE += "%C3%A9";
+        plainE += "\xC3\xA9";
+    }
+    std::vector<Case> cases = {
+        {"Blur", "Blur", {"Blur"}},
+        {"Nobody%20Band", "Nobody Band", {"Nobody%20Band", "Nobody Band"}},
+        {"%2E", ".", {"%2E"}},
+        {"%2E%2E", "..", {"%2E%2E"}},
+        {"AC%252FDC", "AC/DC", {"AC%252FDC"}},
+        {"A%5CB", "A\\B", {"A%5CB", "A\\B"}},
+        {std::string(255, 'x'), std::string(255, 'x'), {std::string(255, 'x')}},
+        {std::string(256, 'x'), std::string(256, 'x'), {}},
+        {sentE, plainE, {plainE}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.segment.substr(0, 40));
+        EXPECT_EQ(chartserver::feedFolderNames({c.segment, "toptracks.xml", c.artist}), c.folders);
     }
 }
 
