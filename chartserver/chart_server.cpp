@@ -24,6 +24,16 @@ std::filesystem::path canonicalFolder(const std::filesystem::path& feeds) {
     return root;
 }
 
+// The path of an origin-form or absolute-form target, without query.
+std::string targetPathForLog(const std::string& target) {
+    std::string path = target.substr(0, target.find_first_of("?#"));
+    if (path.size() > 7 && (path.compare(0, 7, "http://") == 0 || path.compare(0, 7, "HTTP://") == 0)) {
+        std::size_t slash = path.find('/', 7);
+        path = slash == std::string::npos ? "/" : path.substr(slash);
+    }
+    return path;
+}
+
 struct Answer {
     HttpReply reply;
     std::string source = "-";
@@ -74,7 +84,7 @@ struct ChartServer::State {
         if (options.requestLog) {
             auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - started);
-            std::string path = request.target.substr(0, request.target.find_first_of("?#"));
+            std::string path = targetPathForLog(request.target);
             options.requestLog(printable(request.method, 20) + " " + printable(path) + " " +
                                std::to_string(a.reply.status) + " " + a.source + " " +
                                std::to_string(ms.count()) + "ms" +

@@ -15,15 +15,36 @@ namespace chartloom::chartserver {
 namespace {
 
 using nlohmann::json;
-constexpr int kMaxDepth = 16;  // the answers are 4 levels deep; deeper parts are dropped
+constexpr int kMaxDepth = 32;  // the answers are 5 levels deep
 constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max();
 
+// How deeply arrays and objects nest in `body`, strings skipped.
+int nesting(std::string_view body) {
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        char c = body[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// The document, or a discarded value when it is not JSON or absurdly deep.
 json parseBounded(std::string_view body) {
-    json::parser_callback_t keepShallow = [](int depth, json::parse_event_t event, json&) {
-        return !(depth > kMaxDepth && (event == json::parse_event_t::object_start ||
-                                       event == json::parse_event_t::array_start));
-    };
-    return json::parse(body.begin(), body.end(), keepShallow, false);
+    if (nesting(body) > kMaxDepth)
+        return json::value_t::discarded;
+    return json::parse(body.begin(), body.end(), nullptr, false);
 }
 
 // A JSON string (or number) as text; empty for anything else. The XML translation may wrap a

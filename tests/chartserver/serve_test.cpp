@@ -18,6 +18,7 @@
 #include "chartserver/feed_request.h"
 #include "tests/chartserver/serve_child_process.h"
 #include "tests/chartserver/serve_raw_http.h"
+#include "tests/chartserver/temp_dir.h"
 
 namespace chartloom::testing {
 namespace {
@@ -36,31 +37,6 @@ const std::string kBungleTop = "<mostknowntracks artist=\"Mr. Bungle\"/>\n";
 const std::string kBusyTop = "<error>overloaded</error>\n";
 // Files that must never be served: outside the feeds folder, or at its top.
 const std::vector<std::string> kSecrets = {"SECRET-PARENT", "SECRET-OUTSIDE", "ROOT-LEVEL"};
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "chartloom-serve-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void writeFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // base/feeds holds the served folder; base itself and base/outside hold what must stay hidden.
 fs::path makeFeedTree(const fs::path& base) {
