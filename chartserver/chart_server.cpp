@@ -27,7 +27,8 @@ std::filesystem::path canonicalFolder(const std::filesystem::path& feeds) {
 // The path of an origin-form or absolute-form target, without query.
 std::string targetPathForLog(const std::string& target) {
     std::string path = target.substr(0, target.find_first_of("?#"));
-    if (path.size() > 7 && (path.compare(0, 7, "http://") == 0 || path.compare(0, 7, "HTTP://") == 0)) {
+    if (path.size() > 7 &&
+        (path.compare(0, 7, "http://") == 0 || path.compare(0, 7, "HTTP://") == 0)) {
         std::size_t slash = path.find('/', 7);
         path = slash == std::string::npos ? "/" : path.substr(slash);
     }
@@ -64,7 +65,8 @@ struct ChartServer::State {
         if (root) {
             FeedAnswer file = answerFeed(*root, *feed);
             if (file.status != 404 || !bridge) {
-                a.reply = {file.status, file.isFeed ? kXml : kText, std::move(file.body), {}, false};
+                a.reply = {
+                    file.status, file.isFeed ? kXml : kText, std::move(file.body), {}, false};
                 a.source = "file";
                 a.note = std::move(file.note);
                 return a;

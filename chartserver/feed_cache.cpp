@@ -27,7 +27,9 @@ int64_t checksum(int status, const std::string& body) {
 
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+    Statement(sqlite3* db, const char* sql) {
+        rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     ~Statement() { sqlite3_finalize(stmt_); }
@@ -87,8 +89,8 @@ void FeedCache::open() {
         std::filesystem::create_directories(file.parent_path(), error);
         if (error) {
             broken_ = true;
-            report_("chartloom: cache " + file.string() + " cannot be used (" +
-                    error.message() + "); going on without caching");
+            report_("chartloom: cache " + file.string() + " cannot be used (" + error.message() +
+                    "); going on without caching");
             return;
         }
     }
@@ -113,13 +115,16 @@ void FeedCache::open() {
         (rc = execute(db_, "PRAGMA synchronous=NORMAL")) != SQLITE_OK) {
         return fail("cannot be set up", rc);
     }
-    std::string setup = "BEGIN IMMEDIATE;"
-                        "PRAGMA application_id=" + std::to_string(kApplicationId) + ";"
-                        "CREATE TABLE IF NOT EXISTS feeds (feed TEXT NOT NULL, artist TEXT NOT NULL,"
-                        " status INTEGER NOT NULL, body BLOB NOT NULL, fetched_at INTEGER NOT NULL,"
-                        " format INTEGER NOT NULL, checksum INTEGER NOT NULL,"
-                        " PRIMARY KEY (feed, artist));"
-                        "COMMIT;";
+    std::string setup =
+        "BEGIN IMMEDIATE;"
+        "PRAGMA application_id=" +
+        std::to_string(kApplicationId) +
+        ";"
+        "CREATE TABLE IF NOT EXISTS feeds (feed TEXT NOT NULL, artist TEXT NOT NULL,"
+        " status INTEGER NOT NULL, body BLOB NOT NULL, fetched_at INTEGER NOT NULL,"
+        " format INTEGER NOT NULL, checksum INTEGER NOT NULL,"
+        " PRIMARY KEY (feed, artist));"
+        "COMMIT;";
     if ((rc = sqlite3_exec(db_, setup.c_str(), nullptr, nullptr, nullptr)) != SQLITE_OK) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         return fail("cannot be written", rc);

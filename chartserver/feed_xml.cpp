@@ -7,10 +7,11 @@ namespace {
 std::size_t decodeAt(std::string_view text, std::size_t i, char32_t& code) {
     auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     unsigned char lead = byte(i);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                                     : lead >= 0xE0 && lead < 0xF0     ? 3
-                                     : lead >= 0xF0 && lead < 0xF5     ? 4
-                                                                       : 0;
+    std::size_t length = lead < 0x80                   ? 1
+                         : lead >= 0xC2 && lead < 0xE0 ? 2
+                         : lead >= 0xE0 && lead < 0xF0 ? 3
+                         : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                       : 0;
     if (length == 0 || i + length > text.size())
         return 0;
     code = length == 1 ? lead : lead & (0x7F >> length);
@@ -73,15 +74,32 @@ std::string xmlEscaped(std::string_view text) {
         }
         if (allowedInXml(code)) {
             switch (code) {
-                case '&': out += "&amp;"; break;
-                case '<': out += "&lt;"; break;
-                case '>': out += "&gt;"; break;
-                case '"': out += "&quot;"; break;
-                case '\'': out += "&apos;"; break;
-                case '\t': out += "&#9;"; break;
-                case '\n': out += "&#10;"; break;
-                case '\r': out += "&#13;"; break;
-                default: out.append(text.substr(i, length));
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '>':
+                    out += "&gt;";
+                    break;
+                case '"':
+                    out += "&quot;";
+                    break;
+                case '\'':
+                    out += "&apos;";
+                    break;
+                case '\t':
+                    out += "&#9;";
+                    break;
+                case '\n':
+                    out += "&#10;";
+                    break;
+                case '\r':
+                    out += "&#13;";
+                    break;
+                default:
+                    out.append(text.substr(i, length));
             }
         }
         i += length;

@@ -27,21 +27,36 @@ constexpr std::chrono::milliseconds kAcceptPause{100};
 
 const char* reasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 204: return "No Content";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 304: return "Not Modified";
-        case 400: return "Bad Request";
-        case 404: return "Not Found";
-        case 405: return "Method Not Allowed";
-        case 408: return "Request Timeout";
-        case 431: return "Request Header Fields Too Large";
-        case 500: return "Internal Server Error";
-        case 502: return "Bad Gateway";
-        case 503: return "Service Unavailable";
-        case 505: return "HTTP Version Not Supported";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 204:
+            return "No Content";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 304:
+            return "Not Modified";
+        case 400:
+            return "Bad Request";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 408:
+            return "Request Timeout";
+        case 431:
+            return "Request Header Fields Too Large";
+        case 500:
+            return "Internal Server Error";
+        case 502:
+            return "Bad Gateway";
+        case 503:
+            return "Service Unavailable";
+        case 505:
+            return "HTTP Version Not Supported";
+        default:
+            return "Status";
     }
 }
 
@@ -86,8 +101,8 @@ uint16_t localPort(int fd) {
 }  // namespace
 
 std::string serialiseReply(const HttpReply& reply, bool headOnly) {
-    std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " +
-                      reasonPhrase(reply.status) + "\r\n";
+    std::string out =
+        "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
     bool bodyless = reply.status == 204 || reply.status == 304;
     if (!bodyless) {
         out += "Content-Type: " + reply.contentType + "\r\n";
@@ -161,8 +176,8 @@ struct HttpServer::Loop {
             fds.clear();
             ids.clear();
             fds.push_back({wakeRead.get(), POLLIN, 0});
-            bool accepting = now >= acceptPausedUntil &&
-                             connections.size() < options.maxConnections;
+            bool accepting =
+                now >= acceptPausedUntil && connections.size() < options.maxConnections;
             fds.push_back({listener.get(), static_cast<short>(accepting ? POLLIN : 0), 0});
             Clock::time_point nearest = now + std::chrono::seconds(1);
             if (!accepting && acceptPausedUntil > now)
@@ -179,8 +194,8 @@ struct HttpServer::Loop {
                     nearest = std::min(nearest, c.deadline);
             }
             auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nearest - now);
-            int rc = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<int64_t>(
-                                                        0, wait.count() + 1)));
+            int rc = ::poll(fds.data(), fds.size(),
+                            static_cast<int>(std::max<int64_t>(0, wait.count() + 1)));
             if (rc < 0 && errno != EINTR)
                 break;
             now = Clock::now();
@@ -211,8 +226,8 @@ struct HttpServer::Loop {
             auto it = connections.find(completion.id);
             if (it == connections.end() || it->second.phase != Phase::Handling)
                 continue;
-            if (!startWriting(it->first, it->second, std::move(completion.bytes),
-                              completion.close, now)) {
+            if (!startWriting(it->first, it->second, std::move(completion.bytes), completion.close,
+                              now)) {
                 connections.erase(it);
             }
         }
@@ -323,8 +338,8 @@ struct HttpServer::Loop {
     // Sends what it can; on finishing, moves to the next request or to closing. False to close.
     bool send(uint64_t id, Connection& c, Clock::time_point now) {
         while (c.sent < c.out.size()) {
-            ssize_t n = ::send(c.fd.get(), c.out.data() + c.sent, c.out.size() - c.sent,
-                               MSG_NOSIGNAL);
+            ssize_t n =
+                ::send(c.fd.get(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
             if (n < 0)
                 return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
             c.sent += static_cast<std::size_t>(n);

@@ -33,7 +33,7 @@ struct HttpReply {
 
 struct HttpServerOptions {
     std::string bind = "127.0.0.1";
-    int port = 0;  // 0 picks a free one
+    int port = 0;                                   // 0 picks a free one
     std::chrono::milliseconds headerTimeout{5000};  // from a request's first byte to its blank line
     std::chrono::milliseconds idleTimeout{5000};    // an open connection with no request
     std::chrono::milliseconds writeTimeout{10000};  // an answer the client does not take

@@ -77,9 +77,9 @@ std::optional<int64_t> countOf(const json& value) {
         return std::clamp<int64_t>(value.get<int64_t>(), 0, kMaxCount);
     if (value.is_number_float()) {
         double d = value.get<double>();
-        return std::isfinite(d) ? std::clamp<int64_t>(static_cast<int64_t>(std::max(d, 0.0)), 0,
-                                                      kMaxCount)
-                                : std::optional<int64_t>{};
+        return std::isfinite(d)
+                   ? std::clamp<int64_t>(static_cast<int64_t>(std::max(d, 0.0)), 0, kMaxCount)
+                   : std::optional<int64_t>{};
     }
     std::string text = textOf(value);
     if (text.empty() || !std::all_of(text.begin(), text.end(), isDigit))
@@ -99,7 +99,8 @@ std::optional<int> matchOf(const json& value) {
     std::string_view fraction =
         point == std::string::npos ? std::string_view() : std::string_view(text).substr(point + 1);
     auto digits = [](std::string_view s) { return std::all_of(s.begin(), s.end(), isDigit); };
-    if (!text.empty() && digits(whole) && digits(fraction) && !(whole.empty() && fraction.empty())) {
+    if (!text.empty() && digits(whole) && digits(fraction) &&
+        !(whole.empty() && fraction.empty())) {
         if (whole.find_first_not_of('0') != std::string_view::npos)
             return 100;  // 1 or more
         int percent = 0;
@@ -138,8 +139,8 @@ LastfmOutcome outcome(LastfmOutcome::Kind kind, std::string reason) {
 
 }  // namespace
 
-LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist,
-                                long httpStatus, std::string_view body) {
+LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist, long httpStatus,
+                                std::string_view body) {
     using Kind = LastfmOutcome::Kind;
     json doc = parseBounded(body);
     if (const json& error = member(doc, "error"); !error.is_null()) {

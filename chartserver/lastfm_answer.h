@@ -21,7 +21,7 @@ struct LastfmOutcome {
 // maps entry by entry, in the API's order, to the feed: reach is listeners (else playcount,
 // else 0); match is the 0-1 value times 100 rounded down (left out when missing). Entries
 // without a usable name are skipped. "[unknown]" as the answer's artist is not found.
-LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist,
-                                long httpStatus, std::string_view body);
+LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist, long httpStatus,
+                                std::string_view body);
 
 }  // namespace chartloom::chartserver

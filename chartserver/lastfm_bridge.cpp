@@ -153,8 +153,8 @@ std::string LastfmBridge::upstreamUrl(FeedKind feed, const std::string& artist) 
     const std::string& root = options_.rootUrl;
     return root + (root.find('?') == std::string::npos ? "?" : "&") + "method=artist." +
            (feed == FeedKind::TopTracks ? "gettoptracks" : "getsimilar") +
-           "&artist=" + escaped(artist) + "&autocorrect=1&limit=100&api_key=" +
-           escaped(options_.apiKey) + "&format=json";
+           "&artist=" + escaped(artist) +
+           "&autocorrect=1&limit=100&api_key=" + escaped(options_.apiKey) + "&format=json";
 }
 
 }  // namespace chartloom::chartserver

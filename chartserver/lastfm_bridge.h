@@ -41,8 +41,8 @@ struct LastfmOptions {
 };
 
 struct BridgeAnswer {
-    int status = 404;  // 200, 404, 502 or 503
-    std::string body;  // the feed for 200; a short explanation otherwise
+    int status = 404;    // 200, 404, 502 or 503
+    std::string body;    // the feed for 200; a short explanation otherwise
     std::string source;  // "cache", "live" or "stale"
     std::string note;    // why it is not a fresh answer, for the log; usually empty
 };

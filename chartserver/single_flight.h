@@ -17,8 +17,7 @@ class SingleFlight {
 public:
     // Runs `work` unless a run for `key` is under way, whose result is then answered. `work`
     // must not throw. Also tells whether this call ran the work.
-    Result run(const std::string& key, const std::function<Result()>& work,
-               bool* ranIt = nullptr) {
+    Result run(const std::string& key, const std::function<Result()>& work, bool* ranIt = nullptr) {
         std::shared_ptr<Flight> flight;
         bool leader = false;
         {

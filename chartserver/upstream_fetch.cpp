@@ -76,8 +76,8 @@ UpstreamAnswer fetchUpstream(const std::string& url, const UpstreamProxy& proxy,
     CURLcode rc = curl_easy_perform(h);
     if (rc != CURLE_OK) {
         answer.failure = transfer.tooBig ? "the answer is larger than 8 MiB"
-                         : *errorText     ? errorText
-                                          : curl_easy_strerror(rc);
+                         : *errorText    ? errorText
+                                         : curl_easy_strerror(rc);
         return answer;
     }
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &answer.status);

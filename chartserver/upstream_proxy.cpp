@@ -28,7 +28,8 @@ UpstreamProxy UpstreamProxy::fromEnvironment() {
 }
 
 std::string UpstreamProxy::proxyFor(std::string_view url) const {
-    bool secure = url.size() >= 8 && (url.substr(0, 8) == "https://" || url.substr(0, 8) == "HTTPS://");
+    bool secure =
+        url.size() >= 8 && (url.substr(0, 8) == "https://" || url.substr(0, 8) == "HTTPS://");
     const std::optional<std::string>& specific = secure ? https : http;
     return specific.value_or(all.value_or(""));
 }

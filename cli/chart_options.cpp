@@ -40,11 +40,12 @@ chartserver::LastfmOptions resolveLastfm(const LastfmSettings& s) {
             "from the cache only.");
     }
     options.rootUrl = s.url;
-    options.cacheFile = s.cache ? std::filesystem::path(*s.cache)
-                                : chartserver::FeedCache::defaultFile();
+    options.cacheFile =
+        s.cache ? std::filesystem::path(*s.cache) : chartserver::FeedCache::defaultFile();
     if (options.cacheFile.empty())
-        std::fprintf(stderr, "chartloom: no cache folder (neither XDG_CACHE_HOME nor HOME is "
-                             "set; or use --cache FILE); going on without caching\n");
+        std::fprintf(stderr,
+                     "chartloom: no cache folder (neither XDG_CACHE_HOME nor HOME is "
+                     "set; or use --cache FILE); going on without caching\n");
     options.maxAgeDays = s.maxAgeDays;
     options.rate = s.rate;
     options.offline = s.offline;

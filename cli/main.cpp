@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
                       "Folder of <artist>/toptracks.xml and similar.xml (wins over --lastfm)");
     serve->add_flag("--lastfm", serveOptions.lastfm, "Answer live from the Last.fm 2.0 API");
     chartloom::cli::addLastfmOptions(serve, serveOptions.live);
-    for (const char* live : {"--api-key", "--lastfm-url", "--cache", "--max-age", "--rate",
-                             "--offline"}) {
+    for (const char* live :
+         {"--api-key", "--lastfm-url", "--cache", "--max-age", "--rate", "--offline"}) {
         serve->get_option(live)->needs("--lastfm");
     }
     serve->add_option("--bind", serveOptions.bind, "Address to listen on")->capture_default_str();

@@ -30,7 +30,8 @@ inline std::string queryValue(std::string_view query, std::string_view name) {
         std::string value;
         for (std::size_t i = 0; i < raw.size(); ++i) {
             if (raw[i] == '%' && i + 2 < raw.size()) {
-                value += static_cast<char>(std::stoi(std::string(raw.substr(i + 1, 2)), nullptr, 16));
+                value +=
+                    static_cast<char>(std::stoi(std::string(raw.substr(i + 1, 2)), nullptr, 16));
                 i += 2;
             } else {
                 value += raw[i] == '+' ? ' ' : raw[i];
@@ -72,7 +73,8 @@ private:
 };
 
 // A top-tracks answer in the API's shape with `titles`, listeners falling from 1000.
-inline std::string topTracksJson(const std::string& artist, const std::vector<std::string>& titles) {
+inline std::string topTracksJson(const std::string& artist,
+                                 const std::vector<std::string>& titles) {
     std::string tracks;
     int listeners = 1000;
     for (const std::string& title : titles) {
@@ -98,8 +100,8 @@ inline std::string similarJson(const std::string& artist,
 }
 
 inline Response lastfmError(int code, const std::string& message) {
-    return Response::text(200, R"({"error":)" + std::to_string(code) + R"(,"message":")" +
-                                   message + R"(","links":[]})");
+    return Response::text(200, R"({"error":)" + std::to_string(code) + R"(,"message":")" + message +
+                                   R"(","links":[]})");
 }
 
 }  // namespace chartloom::testing

@@ -70,34 +70,48 @@ TEST(LastfmMapping, OddShapesOfTopTracks) {
         std::size_t tracks;
     };
     std::vector<Case> cases = {
-        {"one object", top(R"({"name":"Song 2","listeners":"7"})"),
-         {"<name>Song 2</name><reach>7</reach>"}, 1},
+        {"one object",
+         top(R"({"name":"Song 2","listeners":"7"})"),
+         {"<name>Song 2</name><reach>7</reach>"},
+         1},
         {"bare string", top(R"("Song 2")"), {"<name>Song 2</name><reach>0</reach>"}, 1},
         {"empty string", top(R"("")"), {}, 0},
         {"only #text", top(R"({"#text":"\n  "})"), {}, 0},
         {"no list", R"({"toptracks":{"@attr":{"artist":"Blur"}}})", {"artist=\"Blur\""}, 0},
-        {"playcount without listeners", top(R"([{"name":"A","playcount":"42"}])"),
-         {"<reach>42</reach>"}, 1},
-        {"numbers as numbers", top(R"([{"name":7,"listeners":12}])"),
-         {"<name>7</name><reach>12</reach>"}, 1},
+        {"playcount without listeners",
+         top(R"([{"name":"A","playcount":"42"}])"),
+         {"<reach>42</reach>"},
+         1},
+        {"numbers as numbers",
+         top(R"([{"name":7,"listeners":12}])"),
+         {"<name>7</name><reach>12</reach>"},
+         1},
         {"no numbers", top(R"([{"name":"A","listeners":"n/a"}])"), {"<reach>0</reach>"}, 1},
-        {"huge count", top(R"([{"name":"A","listeners":"99999999999999999999"}])"),
-         {"<reach>2147483647</reach>"}, 1},
+        {"huge count",
+         top(R"([{"name":"A","listeners":"99999999999999999999"}])"),
+         {"<reach>2147483647</reach>"},
+         1},
         {"name as #text", top(R"([{"name":{"#text":"A"}}])"), {"<name>A</name>"}, 1},
-        {"entities", top(R"([{"name":"Tom & Jerry <\"live\"> 'x'"}])"),
-         {"<name>Tom &amp; Jerry &lt;&quot;live&quot;&gt; &apos;x&apos;</name>"}, 1},
+        {"entities",
+         top(R"([{"name":"Tom & Jerry <\"live\"> 'x'"}])"),
+         {"<name>Tom &amp; Jerry &lt;&quot;live&quot;&gt; &apos;x&apos;</name>"},
+         1},
         {"emoji and right-to-left",
          top(R"([{"name":"Song \ud83c\udfb8"},{"name":"\u0641\u064a\u0631\u0648\u0632"}])",
              R"({"artist":"\u0641\u064a\u0631\u0648\u0632 & co"})"),
-         {"<name>Song \xF0\x9F\x8E\xB8</name>", "<name>\xD9\x81\xD9\x8A\xD8\xB1\xD9\x88\xD8\xB2</name>",
+         {"<name>Song \xF0\x9F\x8E\xB8</name>",
+          "<name>\xD9\x81\xD9\x8A\xD8\xB1\xD9\x88\xD8\xB2</name>",
           "artist=\"\xD9\x81\xD9\x8A\xD8\xB1\xD9\x88\xD8\xB2 &amp; co\""},
          2},
         {"forbidden characters dropped, white space kept",
          top(R"([{"name":"a\u0001b\uffffc\td"},{"name":"\u0002"},{"name":""},{"name":" e "}])"),
-         {"<name>abc&#9;d</name>", "<name>&#32;e&#32;</name>"}, 2},
+         {"<name>abc&#9;d</name>", "<name>&#32;e&#32;</name>"},
+         2},
         {"no artist attribute", top(R"([{"name":"A"}])", R"({})"), {"artist=\"blur\""}, 1},
-        {"deep but sane", top(R"([{"name":"A","x":)" + std::string(20, '[') + "1" + std::string(20, ']') + "}]"),
-         {"<name>A</name>"}, 1},
+        {"deep but sane",
+         top(R"([{"name":"A","x":)" + std::string(20, '[') + "1" + std::string(20, ']') + "}]"),
+         {"<name>A</name>"},
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -115,18 +129,18 @@ TEST(LastfmMapping, MatchIsAPercentageRoundedDown) {
         std::string element;
     };
     std::vector<Case> cases = {
-        {R"("1")", "<match>100</match>"},       {R"("0.600213")", "<match>60</match>"},
-        {R"("0.29")", "<match>29</match>"},     {R"("0.5")", "<match>50</match>"},
-        {R"("0.009")", "<match>0</match>"},     {R"("1.000000")", "<match>100</match>"},
-        {R"(0.57)", "<match>57</match>"},       {R"("1.7")", "<match>100</match>"},
-        {R"("-0.5")", "<match>0</match>"},      {R"("5e-1")", "<match>50</match>"},
-        {R"("n/a")", "</artist>"},              {R"(null)", "</artist>"},
+        {R"("1")", "<match>100</match>"},   {R"("0.600213")", "<match>60</match>"},
+        {R"("0.29")", "<match>29</match>"}, {R"("0.5")", "<match>50</match>"},
+        {R"("0.009")", "<match>0</match>"}, {R"("1.000000")", "<match>100</match>"},
+        {R"(0.57)", "<match>57</match>"},   {R"("1.7")", "<match>100</match>"},
+        {R"("-0.5")", "<match>0</match>"},  {R"("5e-1")", "<match>50</match>"},
+        {R"("n/a")", "</artist>"},          {R"(null)", "</artist>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.match);
-        LastfmOutcome out = judgeLastfmAnswer(
-            FeedKind::Similar, "blur", 200,
-            similar(R"([{"name":"X","match":)" + c.match + R"(},{"name":"Y"}])"));
+        LastfmOutcome out =
+            judgeLastfmAnswer(FeedKind::Similar, "blur", 200,
+                              similar(R"([{"name":"X","match":)" + c.match + R"(},{"name":"Y"}])"));
         ASSERT_EQ(out.kind, Kind::Feed) << out.reason;
         EXPECT_THAT(out.xml, HasSubstr("<artist><name>X</name>" + c.element));
         EXPECT_THAT(out.xml, HasSubstr("<artist><name>Y</name></artist>"));

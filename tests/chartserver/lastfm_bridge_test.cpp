@@ -129,8 +129,7 @@ TEST_F(LiveCharts, EachOutcomeOfTheService) {
     };
     std::vector<Case> cases = {
         {"NotFound", {lastfmError(6, "The artist you supplied could not be found")}, 404, 1, ""},
-        {"Unknown",
-         {Response::text(200, topTracksJson("[unknown]", {"a", "b"}))}, 404, 1, ""},
+        {"Unknown", {Response::text(200, topTracksJson("[unknown]", {"a", "b"}))}, 404, 1, ""},
         {"BadKey", {lastfmError(10, "Invalid API key - " + kKey)}, 502, 1, "Invalid API key"},
         {"Suspended", {lastfmError(26, "Suspended API key")}, 502, 1, "26"},
         {"Forbidden", {Response::text(403, "<html>no</html>")}, 502, 1, "403"},
@@ -140,8 +139,12 @@ TEST_F(LiveCharts, EachOutcomeOfTheService) {
         {"Busy", {Response::text(503, "busy")}, 503, 3, ""},
         {"TooMany", {Response::text(429, "slow down")}, 503, 3, ""},
         {"Reset", {Response(200).announce(900).chunk("{\"toptracks\":").thenReset()}, 503, 3, ""},
-        {"Recovers", {Response::text(500, ""), lastfmError(16, "x"),
-                      Response::text(200, topTracksJson("Recovers", {"a", "b"}))}, 200, 3, ""},
+        {"Recovers",
+         {Response::text(500, ""), lastfmError(16, "x"),
+          Response::text(200, topTracksJson("Recovers", {"a", "b"}))},
+         200,
+         3,
+         ""},
     };
     script([&](const UpstreamCall& call) {
         std::size_t seen = 0;
@@ -220,8 +223,8 @@ TEST_F(LiveCharts, OfflineAnswersOnlyFromTheCache) {
     o.offline = true;
     o.apiKey.clear();
     auto server = start(o);
-    EXPECT_EQ(get(*server, "Blur").status, 200);        // stale is still an answer offline
-    EXPECT_EQ(get(*server, "Oasis").status, 404);       // never asked for
+    EXPECT_EQ(get(*server, "Blur").status, 200);   // stale is still an answer offline
+    EXPECT_EQ(get(*server, "Oasis").status, 404);  // never asked for
     EXPECT_EQ(get(*server, "Blur", "similar.xml").status, 404);
     EXPECT_EQ(fake_.calls().size(), 1u);
 }
@@ -355,9 +358,8 @@ TEST_F(LiveCharts, TwoBridgesShareOneCacheFile) {
     auto second = start(options());
     std::vector<std::thread> clients;
     for (int i = 0; i < 8; ++i) {
-        clients.emplace_back([&, i] {
-            get(i % 2 ? *first : *second, "Artist" + std::to_string(i));
-        });
+        clients.emplace_back(
+            [&, i] { get(i % 2 ? *first : *second, "Artist" + std::to_string(i)); });
     }
     for (std::thread& t : clients)
         t.join();

@@ -92,7 +92,8 @@ TEST(ServeLastfm, LogsEachRequestAndNeverShowsTheKey) {
         out += *line;
     std::string err = serve.stop();
     for (const char* line :
-         {"GET /1.0/artist/Blur/toptracks.xml 200 live ", "GET /1.0/artist/Blur/toptracks.xml 200 cache ",
+         {"GET /1.0/artist/Blur/toptracks.xml 200 live ",
+          "GET /1.0/artist/Blur/toptracks.xml 200 cache ",
           "GET /1.0/artist/Bad/toptracks.xml 502 live ", "GET /elsewhere 404 - "}) {
         EXPECT_THAT(err, HasSubstr(line));
     }
@@ -137,8 +138,8 @@ TEST(ServeLastfm, AKillDuringCacheWritesLeavesAUsableCache) {
     std::string cache = (dir.path() / "c.sqlite").string();
     constexpr int kArtists = 400;
     {
-        LiveServe serve({"--api-key", kKey, "--lastfm-url", fake.root(), "--rate", "100",
-                         "--cache", cache});
+        LiveServe serve(
+            {"--api-key", kKey, "--lastfm-url", fake.root(), "--rate", "100", "--cache", cache});
         ASSERT_NE(serve.port, 0) << serve.firstLine;
         std::atomic<int> next{0};
         std::vector<std::thread> clients;

@@ -1,5 +1,6 @@
 // `chartloom serve` as a process on 127.0.0.1, and its pieces in-process.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <string>
@@ -35,6 +37,10 @@ const std::string kDuoTop = "<mostknowntracks artist=\"Simon &amp; Garfunkel\"/>
 const std::string kBjorkSimilar = "<similarartists artist=\"Bj\xC3\xB6rk\"/>\n";
 const std::string kBungleTop = "<mostknowntracks artist=\"Mr. Bungle\"/>\n";
 const std::string kBusyTop = "<error>overloaded</error>\n";
+const std::string kNobodyTop = "<mostknowntracks artist=\"Nobody Band\"/>\n";
+const std::string kDotTop = "<mostknowntracks artist=\".\"/>\n";
+const std::string kDotDotTop = "<mostknowntracks artist=\"..\"/>\n";
+const std::string kBackslashTop = "<mostknowntracks artist=\"A\\B\"/>\n";
 // Files that must never be served: outside the feeds folder, or at its top.
 const std::vector<std::string> kSecrets = {"SECRET-PARENT", "SECRET-OUTSIDE", "ROOT-LEVEL"};
 
@@ -64,6 +70,12 @@ fs::path makeFeedTree(const fs::path& base) {
     fs::create_directories(feeds / "FileLink");
     fs::create_symlink("../../outside/toptracks.xml", feeds / "FileLink" / "toptracks.xml");
     fs::create_directory_symlink("Blur", feeds / "Alias");
+    // Plain names, and encoded names whose plain form is no safe folder name.
+    writeFile(feeds / "Nobody Band" / "toptracks.xml", kNobodyTop);
+    writeFile(feeds / "%2E" / "toptracks.xml", kDotTop);
+    writeFile(feeds / "%2E%2E" / "toptracks.xml", kDotDotTop);
+    writeFile(feeds / "A\\B" / "toptracks.xml", kBackslashTop);
+    fs::create_directory_symlink("../outside", feeds / "Out Link");
     return feeds;
 }
 
@@ -141,6 +153,17 @@ TEST_F(ServeRequests, AnswersOriginFormTargetsFromTheFolder) {
                   });
 }
 
+TEST_F(ServeRequests, ServesEveryNameWhoseFolderCanExist) {
+    expectAnswers(port(),
+                  {
+                      {"GET", "/1.0/artist/Nobody%20Band/toptracks.xml", 200, kNobodyTop},
+                      {"GET", "/1.0/artist/%2E/toptracks.xml", 200, kDotTop},
+                      {"GET", "/1.0/artist/%2E%2E/toptracks.xml", 200, kDotDotTop},
+                      {"GET", "/1.0/artist/A%5CB/toptracks.xml", 200, kBackslashTop},
+                      {"GET", "/1.0/artist/" + std::string(10000, 'x') + "/toptracks.xml", 404, ""},
+                  });
+}
+
 TEST_F(ServeRequests, AnswersAbsoluteFormTargetsAsAProxy) {
     expectAnswers(
         port(),
@@ -199,9 +222,11 @@ TEST_F(ServeRequests, ServesNothingOutsideTheFolder) {
                       {"GET", "/1.0/artist/../toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/./toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/%2e%2e/toptracks.xml", 404, ""},
-                      {"GET", "/1.0/artist/%2E%2E/toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/.%2e/toptracks.xml", 404, ""},
-                      {"GET", "/1.0/artist/%2E/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/Out%20Link/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/..%252Foutside/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/%2E%2E%252Foutside/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/%2E%2E%5C/toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/..%2Foutside/toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/..%2F..%2Fetc/toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/../../x/toptracks.xml", 404, ""},
@@ -396,6 +421,155 @@ TEST(ChartServer, RefusesToStartWithoutItsFolderOrPort) {
         }
     }
     EXPECT_EQ(rawRequest(first.port(), "GET", "/1.0/artist/Blur/toptracks.xml").status, 200);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connections: nobody can hold the service up, and every byte is read as what it is.
+
+// Sends `bytes` on `fd` and reads until the server closes (at most 10 s).
+std::string exchange(int fd, std::string_view bytes) {
+    ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    std::string received;
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0)
+            return received + "<still open>";
+        char buffer[4096];
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return received;
+        received.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(ChartServerConnections, SlowAndIdleClientsHoldNobodyUpAndAreClosed) {
+    TempDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    std::vector<UniqueFd> stalled;
+    for (int i = 0; i < 8; ++i) {  // a request line and one header line, then nothing
+        stalled.push_back(connectLoopback(server.port()));
+        std::string part = "GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n";
+        ::send(stalled.back().get(), part.data(), part.size(), MSG_NOSIGNAL);
+    }
+    for (int i = 0; i < 100; ++i)
+        stalled.push_back(connectLoopback(server.port()));
+    RawResponse answer = rawRequest(server.port(), "GET", "/1.0/artist/Blur/toptracks.xml");
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, kBlurTop);
+    for (const UniqueFd& fd : stalled)
+        EXPECT_EQ(exchange(fd.get(), ""), "");  // closed by the server, not left open
+}
+
+TEST(ChartServerConnections, AnswersPipelinedRequestsInOrder) {
+    TempDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    UniqueFd fd = connectLoopback(server.port());
+    std::string received = exchange(
+        fd.get(),
+        "GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n\r\n"
+        "GET /1.0/artist/Nobody/toptracks.xml HTTP/1.1\r\nHost: x\r\n\r\n"
+        "GET /1.0/artist/Blur/similar.xml HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    std::size_t top = received.find(kBlurTop), missing = received.find("HTTP/1.1 404"),
+                similar = received.find(kBlurSimilar);
+    EXPECT_EQ(occurrences(received, "HTTP/1.1 "), 3u) << received;
+    EXPECT_LT(top, missing);
+    EXPECT_LT(missing, similar);
+    EXPECT_NE(similar, std::string::npos);
+}
+
+TEST(ChartServerConnections, ABodyIsNeverReadAsARequest) {
+    TempDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    const std::string smuggled = "GET /1.0/artist/Blur/similar.xml HTTP/1.1\r\nHost: x\r\n\r\n";
+    struct Case {
+        std::string head;
+        std::string body;
+        std::string status;
+    };
+    std::vector<Case> cases = {
+        {"POST /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n"
+         "Transfer-Encoding: chunked\r\n\r\n",
+         "3a\r\n" + smuggled + "\r\n0\r\n\r\n", "HTTP/1.1 405"},
+        {"POST /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+             std::to_string(smuggled.size()) + "\r\n\r\n",
+         smuggled, "HTTP/1.1 405"},
+        {"GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n"
+         "Transfer-Encoding: chunked\r\n\r\n",
+         "3a\r\n" + smuggled + "\r\n0\r\n\r\n", "HTTP/1.1 200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.head);
+        UniqueFd fd = connectLoopback(server.port());
+        auto started = std::chrono::steady_clock::now();
+        std::string received = exchange(fd.get(), c.head + c.body);
+        // Answered and closed at once, not after a wait for more input.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 800ms);
+        EXPECT_TRUE(received.starts_with(c.status)) << received;
+        EXPECT_EQ(occurrences(received, "HTTP/1.1 "), 1u) << received;
+        EXPECT_EQ(received.find(kBlurSimilar), std::string::npos);
+    }
+}
+
+TEST(ChartServerConnections, MalformedHeadsGetAnErrorAndAClose) {
+    TempDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    struct Case {
+        std::string request;
+        std::string status;
+    };
+    std::vector<Case> cases = {
+        {"GET /a HTTP/2.0\r\n\r\n", "HTTP/1.1 505"},
+        {"GET /a\r\n\r\n", "HTTP/1.1 400"},
+        {"G(T /a HTTP/1.1\r\n\r\n", "HTTP/1.1 400"},
+        {"GET /a HTTP/1.1\r\nNo colon\r\n\r\n", "HTTP/1.1 400"},
+        {"GET /a HTTP/1.1\r\nX: a\r\n folded\r\n\r\n", "HTTP/1.1 400"},
+        {"GET /a HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n", "HTTP/1.1 400"},
+        {"GET /a HTTP/1.1\r\nX: " + std::string(300 * 1024, 'a') + "\r\n\r\n", "HTTP/1.1 431"},
+        {"GET /1.0/artist/Blur/toptracks.xml HTTP/1.0\r\n\r\n", "HTTP/1.1 200"},
+        {"\r\n\nGET /1.0/artist/Blur/toptracks.xml HTTP/1.1\nConnection: close\n\n",
+         "HTTP/1.1 200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.request.substr(0, 60));
+        UniqueFd fd = connectLoopback(server.port());
+        std::string received = exchange(fd.get(), c.request);
+        EXPECT_TRUE(received.starts_with(c.status)) << received.substr(0, 200);
+        EXPECT_EQ(occurrences(received, "HTTP/1.1 "), 1u);
+    }
+}
+
+TEST(ChartServerConnections, LogsEachRequestWithWhyANameCannotBeServed) {
+    TempDir dir;
+    std::vector<std::string> lines;
+    std::mutex mutex;
+    chartserver::ChartServerOptions options;
+    options.feeds = makeFeedTree(dir.path());
+    options.requestLog = [&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    };
+    {
+        ChartServer server(options);
+        rawRequest(server.port(), "GET", "/1.0/artist/Blur/toptracks.xml?x=1");
+        rawRequest(server.port(), "GET", "/1.0/artist/" + std::string(300, 'y') + "/similar.xml");
+        rawRequest(server.port(), "POST", "/1.0/artist/Blur/toptracks.xml");
+        rawRequest(server.port(), "GET\x01", "/");
+    }
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex(R"(GET /1\.0/artist/Blur/toptracks\.xml 200 file \d+ms)")))
+        << lines[0];
+    EXPECT_NE(lines[1].find("404 file"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("no folder can be named"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("POST /1.0/artist/Blur/toptracks.xml 405"), std::string::npos);
+    EXPECT_NE(lines[3].find("400"), std::string::npos) << lines[3];
 }
 
 TEST(ChartServerTarget, FindsTheSegmentTheFeedAndTheArtist) {
