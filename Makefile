@@ -2,11 +2,14 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+# Each runs FUZZ_SECONDS with its seed corpus in fuzz/corpus/<name>.
+FUZZ_TARGETS := xml feed_target
 CMAKE_FLAGS ?=
 
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
     libcurl4-openssl-dev libutf8proc-dev libgtest-dev libgmock-dev libbenchmark-dev \
-    libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev
+    libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev \
+    libsqlite3-dev
 
 .PHONY: all setup build check check-normal check-asan check-tsan fuzz bench demo format clean
 
@@ -50,10 +53,13 @@ check: fuzz check-normal check-asan check-tsan
 fuzz: | setup
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCHARTLOOM_FUZZ=ON -DCHARTLOOM_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_xml
-	mkdir -p build-fuzz/corpus
-	build-fuzz/fuzz/fuzz_xml -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
-	    -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus fuzz/corpus/xml
+	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	    mkdir -p build-fuzz/corpus/$$t; \
+	    echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	    build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	        -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus/$$t fuzz/corpus/$$t; \
+	done
 
 bench: build
 	@for b in build/bench/bench_*; do echo "== $$b"; $$b; done
