@@ -1,6 +1,7 @@
 #include "cli/serve_command.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>
@@ -40,6 +41,15 @@ private:
     sigset_t previous_{};
 };
 
+// Each client holds a descriptor: take all that the hard limit allows.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 // Whole lines from several threads, never interleaved.
 void writeLine(const std::string& line) {
     static std::mutex mutex;
@@ -51,6 +61,7 @@ void writeLine(const std::string& line) {
 
 int serveCommand(const ServeOptions& options) {
     BlockedStopSignals signals;
+    raiseDescriptorLimit();
     std::optional<ChartServer> server;
     try {
         if (!options.feeds && !options.lastfm)
