@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -53,12 +54,15 @@ int64_t now() {
     return static_cast<int64_t>(std::time(nullptr));
 }
 
+std::atomic<int64_t> g_requests{0};
+
 std::unique_ptr<chartserver::ChartServer> offlineBridge(const fs::path& cache) {
     chartserver::LastfmOptions lastfm;
     lastfm.cacheFile = cache;
     lastfm.offline = true;
     chartserver::ChartServerOptions options;
     options.lastfm = lastfm;
+    options.requestLog = [](const std::string&) { ++g_requests; };
     return std::make_unique<chartserver::ChartServer>(std::move(options));
 }
 
@@ -207,9 +211,12 @@ void BM_WarmSimilarChartsPlaylist(benchmark::State& state) {
                 blur.push_back(t);
         }
     }
+    g_requests = 0;
     for (auto _ : state) {
         host.runMenuItem("Similar Charts Playlist", blur, player::Host::caller_other);
     }
+    state.counters["feeds_per_run"] =
+        static_cast<double>(g_requests) / static_cast<double>(state.iterations());
     state.counters["error_boxes"] = static_cast<double>(host.popups().messages().size());
 }
 BENCHMARK(BM_WarmSimilarChartsPlaylist)->Unit(benchmark::kMillisecond)->UseRealTime();
