@@ -2,11 +2,13 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+# Each runs FUZZ_SECONDS with its seed corpus in fuzz/corpus/<name>.
 CMAKE_FLAGS ?=
 
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
     libcurl4-openssl-dev libutf8proc-dev libgtest-dev libgmock-dev libbenchmark-dev \
-    libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev
+    libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev \
+    libsqlite3-dev
 
 .PHONY: all setup build check check-normal check-asan check-tsan fuzz bench demo format clean
 
@@ -47,17 +49,18 @@ check-tsan: | setup
 # The fuzz minute first, so the run ends on the test summaries.
 check: fuzz check-normal check-asan check-tsan
 
-FUZZ_TARGETS := xml feeds m3u8
+FUZZ_TARGETS := xml feeds m3u8 feed_target
 
 # Each target for FUZZ_SECONDS, growing its corpus in build-fuzz/corpus/<target>.
 fuzz: | setup
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCHARTLOOM_FUZZ=ON -DCHARTLOOM_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
-	@for t in $(FUZZ_TARGETS); do \
-	    echo "== fuzz_$$t"; mkdir -p build-fuzz/corpus/$$t; \
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	    mkdir -p build-fuzz/corpus/$$t; \
+	    echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
 	    build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
-	        -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	        -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus/$$t fuzz/corpus/$$t; \
 	done
 
 bench: build

@@ -1,39 +1,18 @@
 #include "chartserver/chart_server.h"
 
-#include <httplib.h>
-#include <sys/socket.h>
-
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <mutex>
 #include <stdexcept>
-#include <thread>
 
 #include "chartserver/feed_files.h"
 #include "chartserver/feed_request.h"
+#include "chartserver/http_server.h"
+#include "platform/terminal_text.h"
 
 namespace chartloom::chartserver {
 namespace {
 
-void respond(const std::filesystem::path& root, const httplib::Request& req,
-             httplib::Response& res) {
-    if (req.method != "GET" && req.method != "HEAD") {
-        res.status = 405;
-        res.set_header("Allow", "GET, HEAD");
-        // The request body, if any, is never read: do not reuse the connection.
-        res.set_header("Connection", "close");
-        return;
-    }
-    // req.path is already percent-decoded (and the whole URL for absolute-form targets):
-    // route on the raw target instead.
-    std::optional<FeedRequest> feed = parseFeedTarget(req.target);
-    FeedAnswer answer = feed ? answerFeed(root, *feed) : FeedAnswer{};
-    res.status = answer.status;
-    res.set_content(answer.body,
-                    answer.isFeed ? "text/xml; charset=utf-8" : "text/plain; charset=utf-8");
-}
+constexpr const char* kXml = "text/xml; charset=utf-8";
+constexpr const char* kText = "text/plain; charset=utf-8";
 
 std::filesystem::path canonicalFolder(const std::filesystem::path& feeds) {
     std::error_code error;
@@ -45,65 +24,99 @@ std::filesystem::path canonicalFolder(const std::filesystem::path& feeds) {
     return root;
 }
 
+// The path of an origin-form or absolute-form target, without query.
+std::string targetPathForLog(const std::string& target) {
+    std::string path = target.substr(0, target.find_first_of("?#"));
+    if (path.size() > 7 &&
+        (path.compare(0, 7, "http://") == 0 || path.compare(0, 7, "HTTP://") == 0)) {
+        std::size_t slash = path.find('/', 7);
+        path = slash == std::string::npos ? "/" : path.substr(slash);
+    }
+    return path;
+}
+
+struct Answer {
+    HttpReply reply;
+    std::string source = "-";
+    std::string note;
+};
+
 }  // namespace
 
 struct ChartServer::State {
-    std::filesystem::path root;
-    std::string bind;
-    int port = 0;
-    httplib::Server server;
-    int listener = -1;  // the listening socket, once bound
-    std::thread thread;
-    std::atomic<bool> finished{false};
-    std::mutex stopMutex;
+    ChartServerOptions options;
+    std::optional<std::filesystem::path> root;
+    std::unique_ptr<LastfmBridge> bridge;
+    std::unique_ptr<HttpServer> http;  // after the bridge: stopped and destroyed first
+
+    Answer respond(const HttpRequest& request) {
+        Answer a;
+        if (request.method != "GET" && request.method != "HEAD") {
+            a.reply.status = 405;
+            a.reply.headers.emplace_back("Allow", "GET, HEAD");
+            a.reply.close = true;  // any body it came with is never read
+            return a;
+        }
+        std::optional<FeedRequest> feed = parseFeedTarget(request.target);
+        if (!feed) {
+            a.reply.status = 404;
+            return a;
+        }
+        if (root) {
+            FeedAnswer file = answerFeed(*root, *feed);
+            if (file.status != 404 || !bridge) {
+                a.reply = {
+                    file.status, file.isFeed ? kXml : kText, std::move(file.body), {}, false};
+                a.source = "file";
+                a.note = std::move(file.note);
+                return a;
+            }
+        }
+        FeedKind kind = feed->file == "similar.xml" ? FeedKind::Similar : FeedKind::TopTracks;
+        BridgeAnswer live = bridge->answer(kind, feed->artist);
+        a.reply = {live.status, live.status == 200 ? kXml : kText, std::move(live.body), {}, false};
+        a.source = std::move(live.source);
+        a.note = std::move(live.note);
+        return a;
+    }
+
+    HttpReply handle(const HttpRequest& request) {
+        auto started = std::chrono::steady_clock::now();
+        Answer a = respond(request);
+        if (options.requestLog) {
+            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - started);
+            std::string path = targetPathForLog(request.target);
+            options.requestLog(printable(request.method, false, 20) + " " + printable(path) + " " +
+                               std::to_string(a.reply.status) + " " + a.source + " " +
+                               std::to_string(ms.count()) + "ms" +
+                               (a.note.empty() ? "" : " (" + printable(a.note) + ")"));
+        }
+        return std::move(a.reply);
+    }
 };
 
 ChartServer::ChartServer(const std::filesystem::path& feeds, const std::string& bind, int port)
-    : state_(std::make_unique<State>()) {
-    State& s = *state_;
-    s.root = canonicalFolder(feeds);
-    s.bind = bind;
-    // The library's default sets SO_REUSEPORT, which would let a second server share a busy
-    // port silently; plain SO_REUSEADDR only allows restarting on a port in TIME_WAIT.
-    s.server.set_socket_options([&s](int sock) {
-        int yes = 1;
-        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        s.listener = sock;
-    });
-    // Idle and slow connections each hold a worker, and stop() waits for them: keep both
-    // short, which loopback clients never notice.
-    s.server.set_keep_alive_timeout(1);
-    s.server.set_read_timeout(2);
-    s.server.set_payload_max_length(64 * 1024);
-    const std::filesystem::path* root = &s.root;
-    s.server.set_pre_routing_handler([root](const httplib::Request& req, httplib::Response& res) {
-        respond(*root, req, res);
-        return httplib::Server::HandlerResponse::Handled;
-    });
+    : ChartServer(ChartServerOptions{feeds, std::nullopt, bind, port, {}, {}}) {}
 
-    errno = 0;
-    s.port = port == 0 ? s.server.bind_to_any_port(bind)
-                       : (s.server.bind_to_port(bind, port) ? port : -1);
-    if (s.port <= 0) {
-        int cause = errno;
-        throw std::runtime_error("cannot listen on " + bind + " port " + std::to_string(port) +
-                                 (cause != 0 ? std::string(": ") + std::strerror(cause) : ""));
+ChartServer::ChartServer(ChartServerOptions options) : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.options = std::move(options);
+    if (s.options.feeds)
+        s.root = canonicalFolder(*s.options.feeds);
+    if (s.options.lastfm) {
+        auto report = s.options.report ? s.options.report : [](const std::string&) {};
+        s.bridge = std::make_unique<LastfmBridge>(*s.options.lastfm, report);
     }
-    // The library listens with a backlog of 5, so a burst of clients would see dropped SYNs
-    // and a retransmit a second later; listening again only raises the backlog.
-    ::listen(s.listener, SOMAXCONN);
-    s.thread = std::thread([&s] {
-        s.server.listen_after_bind();
-        s.finished = true;
-    });
-    // stop() only takes effect once the accept loop runs.
-    while (!s.server.is_running() && !s.finished) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (!s.server.is_running()) {
-        s.thread.join();
-        throw std::runtime_error("cannot serve on " + bind + " port " + std::to_string(s.port));
-    }
+    HttpServerOptions http;
+    http.bind = s.options.bind;
+    http.port = s.options.port;
+    auto refusals = [&s](int status) {
+        if (s.options.requestLog)
+            s.options.requestLog("- - " + std::to_string(status) + " - 0ms (malformed request)");
+    };
+    s.http = std::make_unique<HttpServer>(
+        http, [&s](const HttpRequest& request) { return s.handle(request); }, refusals);
 }
 
 ChartServer::~ChartServer() {
@@ -111,20 +124,19 @@ ChartServer::~ChartServer() {
 }
 
 uint16_t ChartServer::port() const {
-    return static_cast<uint16_t>(state_->port);
+    return state_->http->port();
 }
 
 std::string ChartServer::address() const {
-    const std::string& host = state_->bind;
+    const std::string& host = state_->options.bind;
     bool ipv6 = host.find(':') != std::string::npos;
     return "http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port()) + "/";
 }
 
 void ChartServer::stop() {
-    std::lock_guard lock(state_->stopMutex);
-    state_->server.stop();
-    if (state_->thread.joinable())
-        state_->thread.join();
+    if (state_->bridge)
+        state_->bridge->cancel();
+    state_->http->stop();
 }
 
 }  // namespace chartloom::chartserver

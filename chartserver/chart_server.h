@@ -1,23 +1,41 @@
-// The stand-in chart service, in-process: answers the two chart feeds over HTTP from a
-// folder of feed files, on a thread of its own.
+// The chart service, in-process: answers the plug-in's two feeds over HTTP from a folder of
+// feed files, from Last.fm through the bridge, or both (a file present wins), on threads of
+// its own.
 //
-//   ChartServer server("data/demo/feeds", "127.0.0.1", 0);  // 0 picks a free port
+//   ChartServer server("data/demo/feeds");                  // a free port on 127.0.0.1
+//   ChartServer live(ChartServerOptions{.lastfm = options});  // the bridge
 //   ... point clients at server.address() (also usable as their http_proxy) ...
-//   server.stop();                                          // or let the destructor do it
+//   server.stop();                                           // or let the destructor do it
 //
-// It answers GET (and HEAD) for /1.0/artist/<segment>/toptracks.xml and .../similar.xml with
-// the file FEEDS/<segment>/<file>, the segment taken exactly as sent (still percent-encoded).
-// A sibling "<file>.status" holding a number makes it answer that status (body: the feed file
-// if there is one, else empty). Anything else is 404, other methods 405. Origin-form and
-// absolute-form targets are both accepted. Nothing outside the feeds folder is ever served.
+// It answers GET (and HEAD) for /1.0/artist/<segment>/toptracks.xml and .../similar.xml.
+// From a folder: the file FEEDS/<folder>/<file>, where <folder> is the segment exactly as
+// sent (still percent-encoded) or else the artist's plain name; a sibling "<file>.status"
+// holding a number makes it answer that status (body: the feed file if there is one, else
+// empty). Anything else is 404, other methods 405. Origin-form and absolute-form targets are
+// both accepted. Nothing outside the feeds folder is ever served.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "chartserver/lastfm_bridge.h"
+
 namespace chartloom::chartserver {
+
+struct ChartServerOptions {
+    std::optional<std::filesystem::path> feeds;
+    std::optional<LastfmOptions> lastfm;
+    std::string bind = "127.0.0.1";
+    int port = 0;  // 0 picks a free one
+    // One line per request (method, path, status, source, milliseconds); none when empty.
+    std::function<void(const std::string&)> requestLog;
+    // Problems worth telling (cache unusable, the service refusing); none when empty.
+    std::function<void(const std::string&)> report;
+};
 
 class ChartServer {
 public:
@@ -25,6 +43,7 @@ public:
     // folder or address when `feeds` is not a folder or bind:port cannot be listened on.
     ChartServer(const std::filesystem::path& feeds, const std::string& bind = "127.0.0.1",
                 int port = 0);
+    explicit ChartServer(ChartServerOptions options);
     ChartServer(const ChartServer&) = delete;
     ChartServer& operator=(const ChartServer&) = delete;
     ~ChartServer();  // stops
@@ -33,8 +52,8 @@ public:
     uint16_t port() const;
     // "http://ADDR:PORT/" (IPv6 addresses in brackets): the service's base address.
     std::string address() const;
-    // Stops listening and waits for the serving thread. Idempotent; any thread but a
-    // request handler's may call it.
+    // Stops listening, abandons upstream requests and waits for the serving threads.
+    // Idempotent; any thread but a request handler's may call it.
     void stop();
 
 private:

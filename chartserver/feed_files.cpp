@@ -11,25 +11,12 @@
 #include <string_view>
 #include <system_error>
 
+#include "chartserver/unique_fd.h"
+
 namespace chartloom::chartserver {
 namespace {
 
 constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 struct FileRead {
     enum class Kind { Missing, Found, Unusable } kind = Kind::Missing;
@@ -52,7 +39,7 @@ FileRead readInside(const std::filesystem::path& root, const std::filesystem::pa
     std::filesystem::path resolved = std::filesystem::canonical(root / relative, error);
     if (error || !isStrictlyInside(root, resolved))
         return {};
-    FileDescriptor fd(::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    UniqueFd fd(::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (fd.get() < 0)
         return errno == ENOENT ? FileRead{} : unusable();
     struct stat info {};
@@ -95,15 +82,15 @@ std::optional<int> parseStatus(std::string_view text) {
 }
 
 FeedAnswer fault(std::string message) {
-    return {500, std::move(message) + "\n", false};
+    return {500, std::move(message) + "\n", false, {}};
 }
 
-}  // namespace
-
-FeedAnswer answerFeed(const std::filesystem::path& root, const FeedRequest& request) {
-    std::filesystem::path folder(request.segment);
-    FileRead feed = readInside(root, folder / request.file);
-    FileRead status = readInside(root, folder / (request.file + ".status"));
+// The answer of one folder: a status file's status, else the feed file, else none.
+std::optional<FeedAnswer> answerFromFolder(const std::filesystem::path& root,
+                                           const std::filesystem::path& folder,
+                                           const std::string& file) {
+    FileRead feed = readInside(root, folder / file);
+    FileRead status = readInside(root, folder / (file + ".status"));
     if (feed.kind == FileRead::Kind::Unusable)
         return fault("feed file cannot be served");
     if (status.kind == FileRead::Kind::Unusable)
@@ -118,12 +105,26 @@ FeedAnswer answerFeed(const std::filesystem::path& root, const FeedRequest& requ
     } else if (feed.kind == FileRead::Kind::Found) {
         answer.status = 200;
     } else {
-        return answer;  // 404
+        return std::nullopt;
     }
     // These two statuses carry no body in HTTP.
     if (answer.status != 204 && answer.status != 304)
         answer.body = std::move(feed.bytes);
     return answer;
+}
+
+}  // namespace
+
+FeedAnswer answerFeed(const std::filesystem::path& root, const FeedRequest& request) {
+    std::vector<std::string> folders = feedFolderNames(request);
+    for (const std::string& folder : folders) {
+        if (std::optional<FeedAnswer> answer = answerFromFolder(root, folder, request.file))
+            return std::move(*answer);
+    }
+    FeedAnswer missing;
+    if (folders.empty())
+        missing.note = "no folder can be named after this artist";
+    return missing;
 }
 
 }  // namespace chartloom::chartserver

@@ -13,11 +13,13 @@ struct FeedAnswer {
     int status = 404;
     std::string body;
     bool isFeed = true;  // false: body is a plain-text explanation of a server-side fault
+    std::string note;    // why a 404 could not be otherwise, for the log; usually empty
 };
 
-// `root` must be canonical. Answers the feed file root/segment/file with 200, or with the
+// `root` must be canonical. Answers the feed file root/<folder>/file with 200, or with the
 // status that a sibling "<file>.status" holds (feed file as body if there is one, else an
-// empty body); 404 when neither exists. A file counts as missing unless it is a regular file
+// empty body); 404 when neither exists. The folders tried are feedFolderNames(request), the
+// first that holds either file wins. A file counts as missing unless it is a regular file
 // whose resolved path stays inside `root` (symlinks leading out are refused). A malformed
 // status file, or a feed that cannot be read or is too large, gives 500. Never throws for
 // anything on disk; safe to call from several threads at once.

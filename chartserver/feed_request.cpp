@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view kFeedPrefix = "/1.0/artist/";
 constexpr std::array<std::string_view, 2> kFeedFiles = {"toptracks.xml", "similar.xml"};
+constexpr std::size_t kMaxFolderName = 255;  // NAME_MAX on the file systems we run on
 
 // The path of an origin-form or absolute-form target, without query or fragment.
 std::optional<std::string_view> targetPath(std::string_view target) {
@@ -36,40 +37,70 @@ int hexValue(char c) {
     return -1;
 }
 
-// RFC 3986 pchar, less '%' (handled as escapes) and '\' (never valid anyway).
+// The byte that a well-formed escape at text[i] stands for, or -1.
+int escapeAt(std::string_view text, std::size_t i) {
+    if (text[i] != '%' || i + 2 >= text.size())
+        return -1;
+    int high = hexValue(text[i + 1]), low = hexValue(text[i + 2]);
+    return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+// RFC 3986 pchar, less '%' (handled as escapes).
 bool isPlainPathChar(char c) {
     if (std::isalnum(static_cast<unsigned char>(c)))
         return true;
     return std::string_view("-._~!$&'()*+,;=:@").find(c) != std::string_view::npos;
 }
 
-// The segment decoded once, or null when it is malformed or could leave its folder.
-std::optional<std::string> decodeSafeSegment(std::string_view segment) {
-    std::string decoded;
+bool isWellFormed(std::string_view segment) {
     for (std::size_t i = 0; i < segment.size(); ++i) {
-        char c = segment[i];
-        if (c == '%') {
-            if (i + 2 >= segment.size())
-                return std::nullopt;
-            int high = hexValue(segment[i + 1]);
-            int low = hexValue(segment[i + 2]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            c = static_cast<char>(high * 16 + low);
+        if (segment[i] == '%') {
+            if (escapeAt(segment, i) < 0)
+                return false;
             i += 2;
-        } else if (!isPlainPathChar(c)) {
-            return std::nullopt;
+        } else if (!isPlainPathChar(segment[i])) {
+            return false;
         }
-        if (c == '/' || c == '\\' || c == '\0')
-            return std::nullopt;
-        decoded += c;
     }
-    if (decoded.empty() || decoded == "." || decoded == "..")
-        return std::nullopt;
-    return decoded;
+    return true;
+}
+
+// Decodes every well-formed escape once; anything else is copied.
+std::string percentDecode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (int byte = escapeAt(text, i); byte >= 0) {
+            out += static_cast<char>(byte);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+bool isSafeFolderName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.size() <= kMaxFolderName &&
+           name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
 }  // namespace
+
+std::string artistFromSegment(std::string_view segment) {
+    std::string once = percentDecode(segment);
+    std::string name;
+    name.reserve(once.size());
+    for (std::size_t i = 0; i < once.size(); ++i) {
+        if (int byte = escapeAt(once, i); byte == '/' || byte == '&') {
+            name += static_cast<char>(byte);
+            i += 2;
+            continue;
+        }
+        name += once[i];
+    }
+    return name;
+}
 
 std::optional<FeedRequest> parseFeedTarget(std::string_view target) {
     std::optional<std::string_view> path = targetPath(target);
@@ -84,9 +115,21 @@ std::optional<FeedRequest> parseFeedTarget(std::string_view target) {
     bool knownFile = false;
     for (std::string_view feed : kFeedFiles)
         knownFile = knownFile || file == feed;
-    if (!knownFile || !decodeSafeSegment(segment))
+    if (!knownFile || segment == "." || segment == ".." || !isWellFormed(segment))
         return std::nullopt;
-    return FeedRequest{std::string(segment), std::string(file)};
+    std::string artist = artistFromSegment(segment);
+    if (artist.empty() || artist.find('\0') != std::string::npos)
+        return std::nullopt;
+    return FeedRequest{std::string(segment), std::string(file), std::move(artist)};
+}
+
+std::vector<std::string> feedFolderNames(const FeedRequest& request) {
+    std::vector<std::string> names;
+    if (isSafeFolderName(request.segment))
+        names.push_back(request.segment);
+    if (isSafeFolderName(request.artist) && request.artist != request.segment)
+        names.push_back(request.artist);
+    return names;
 }
 
 }  // namespace chartloom::chartserver

@@ -1,9 +1,12 @@
 // The `chartloom` command line: the reference host as a tool.
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/chart_source.h"
 #include "cli/commands.h"
 #include "cli/serve_command.h"
 
@@ -24,14 +27,21 @@ int main(int argc, char** argv) {
     CLI::App app{"chartloom: playlists from an artist's charts, on your own music library"};
     app.require_subcommand(1);
 
-    std::string feeds, bind = "127.0.0.1";
-    int port = 7380;
-    CLI::App* serve = app.add_subcommand("serve", "Answer the chart feeds from a folder over HTTP");
-    serve->add_option("--feeds", feeds, "Folder of <artist>/toptracks.xml and similar.xml")
-        ->required();
-    serve->add_option("--bind", bind, "Address to listen on");
-    serve->add_option("--port", port, "Port to listen on (0 picks a free one)")
-        ->check(CLI::Range(0, 65535));
+    chartloom::cli::ServeOptions serveOptions;
+    CLI::App* serve = app.add_subcommand(
+        "serve", "Answer the chart feeds over HTTP, from a folder, from Last.fm, or both");
+    serve->add_option("--feeds", serveOptions.feeds,
+                      "Folder of <artist>/toptracks.xml and similar.xml (wins over --lastfm)");
+    serve->add_flag("--lastfm", serveOptions.lastfm, "Answer live from the Last.fm 2.0 API");
+    chartloom::cli::addLastfmOptions(serve, serveOptions.live);
+    for (const char* live :
+         {"--api-key", "--lastfm-url", "--cache", "--max-age", "--rate", "--offline"}) {
+        serve->get_option(live)->needs("--lastfm");
+    }
+    serve->add_option("--bind", serveOptions.bind, "Address to listen on")->capture_default_str();
+    serve->add_option("--port", serveOptions.port, "Port to listen on (0 picks a free one)")
+        ->check(CLI::Range(0, 65535))
+        ->capture_default_str();
 
     chartloom::cli::SessionOptions menuOptions, runOptions;
     CLI::App* menu = app.add_subcommand("menu", "Show the context menu for the selection");
@@ -41,6 +51,11 @@ int main(int argc, char** argv) {
     CLI::App* run = app.add_subcommand("run", "Run a context menu item as a click would");
     run->add_option("item", item, "The item's name, e.g. \"Artist Charts Playlist\"")->required();
     addSessionOptions(run, runOptions);
+    std::optional<std::string> charts;
+    chartloom::cli::LastfmSettings runLive;
+    run->add_option("--charts", charts,
+                    "Where charts come from: lastfm, a feeds folder, or http://HOST:PORT/");
+    chartloom::cli::addLastfmOptions(run, runLive);
 
     std::string folder;
     CLI::App* scan = app.add_subcommand("scan", "Read a music folder and print its library JSON");
@@ -58,11 +73,19 @@ int main(int argc, char** argv) {
     }
     using namespace chartloom::cli;
     if (*serve)
-        return serveCommand(feeds, bind, port);
+        return serveCommand(serveOptions);
     if (*menu)
         return menuCommand(menuOptions);
-    if (*run)
+    if (*run) {
+        std::optional<ChartSource> source;
+        try {
+            source.emplace(charts, runLive);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "chartloom: %s\n", e.what());
+            return 2;
+        }
         return runCommand(item, runOptions);
+    }
     if (*scan)
         return scanCommand(folder);
     if (*demo)

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace chartloom::cli {
 using nlohmann::json;

@@ -1,13 +1,17 @@
 #include "cli/serve_command.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
 
 #include <csignal>
+#include <cstdio>
 #include <exception>
 #include <iostream>
+#include <mutex>
 #include <optional>
 
 #include "chartserver/chart_server.h"
+#include "cli/usage_error.h"
 
 namespace chartloom::cli {
 using chartserver::ChartServer;
@@ -37,15 +41,43 @@ private:
     sigset_t previous_{};
 };
 
+// Each client holds a descriptor: take all that the hard limit allows.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+// Whole lines from several threads, never interleaved.
+void writeLine(const std::string& line) {
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 }  // namespace
 
-int serveCommand(const std::string& feeds, const std::string& bind, int port) {
+int serveCommand(const ServeOptions& options) {
     BlockedStopSignals signals;
+    raiseDescriptorLimit();
     std::optional<ChartServer> server;
     try {
-        server.emplace(feeds, bind, port);
+        if (!options.feeds && !options.lastfm)
+            throw UsageError("say where the charts come from: --feeds DIR, --lastfm, or both");
+        chartserver::ChartServerOptions config;
+        if (options.feeds)
+            config.feeds = *options.feeds;
+        if (options.lastfm)
+            config.lastfm = resolveLastfm(options.live);
+        config.bind = options.bind;
+        config.port = options.port;
+        config.requestLog = writeLine;
+        config.report = writeLine;
+        server.emplace(std::move(config));
     } catch (const std::exception& e) {
-        std::cerr << "chartloom serve: " << e.what() << '\n';
+        std::fprintf(stderr, "chartloom serve: %s\n", e.what());
         return 2;
     }
     std::cout << "listening on " << server->address() << std::endl;

@@ -1,4 +1,4 @@
-#include "cli/terminal_text.h"
+#include "platform/terminal_text.h"
 
 #include <cstdio>
 

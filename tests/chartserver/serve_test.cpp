@@ -1,5 +1,6 @@
 // `chartloom serve` as a process on 127.0.0.1, and its pieces in-process.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <string>
@@ -18,6 +20,7 @@
 #include "chartserver/feed_request.h"
 #include "tests/chartserver/serve_raw_http.h"
 #include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
 
 namespace chartloom::testing {
 namespace {
@@ -34,33 +37,12 @@ const std::string kDuoTop = "<mostknowntracks artist=\"Simon &amp; Garfunkel\"/>
 const std::string kBjorkSimilar = "<similarartists artist=\"Bj\xC3\xB6rk\"/>\n";
 const std::string kBungleTop = "<mostknowntracks artist=\"Mr. Bungle\"/>\n";
 const std::string kBusyTop = "<error>overloaded</error>\n";
+const std::string kNobodyTop = "<mostknowntracks artist=\"Nobody Band\"/>\n";
+const std::string kDotTop = "<mostknowntracks artist=\".\"/>\n";
+const std::string kDotDotTop = "<mostknowntracks artist=\"..\"/>\n";
+const std::string kBackslashTop = "<mostknowntracks artist=\"A\\B\"/>\n";
 // Files that must never be served: outside the feeds folder, or at its top.
 const std::vector<std::string> kSecrets = {"SECRET-PARENT", "SECRET-OUTSIDE", "ROOT-LEVEL"};
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "chartloom-serve-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void writeFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // base/feeds holds the served folder; base itself and base/outside hold what must stay hidden.
 fs::path makeFeedTree(const fs::path& base) {
@@ -88,6 +70,12 @@ fs::path makeFeedTree(const fs::path& base) {
     fs::create_directories(feeds / "FileLink");
     fs::create_symlink("../../outside/toptracks.xml", feeds / "FileLink" / "toptracks.xml");
     fs::create_directory_symlink("Blur", feeds / "Alias");
+    // Plain names, and encoded names whose plain form is no safe folder name.
+    writeFile(feeds / "Nobody Band" / "toptracks.xml", kNobodyTop);
+    writeFile(feeds / "%2E" / "toptracks.xml", kDotTop);
+    writeFile(feeds / "%2E%2E" / "toptracks.xml", kDotDotTop);
+    writeFile(feeds / "A\\B" / "toptracks.xml", kBackslashTop);
+    fs::create_directory_symlink("../outside", feeds / "Out Link");
     return feeds;
 }
 
@@ -112,7 +100,7 @@ struct ServeProcess {
 class ServeRequests : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new TempDir;
+        dir_ = new ScratchDir;
         server_ = new ServeProcess(makeFeedTree(dir_->path()));
     }
     static void TearDownTestSuite() {
@@ -122,10 +110,10 @@ protected:
     void SetUp() override { ASSERT_NE(server_->port, 0) << server_->firstLine; }
     static uint16_t port() { return server_->port; }
 
-    static TempDir* dir_;
+    static ScratchDir* dir_;
     static ServeProcess* server_;
 };
-TempDir* ServeRequests::dir_ = nullptr;
+ScratchDir* ServeRequests::dir_ = nullptr;
 ServeProcess* ServeRequests::server_ = nullptr;
 
 struct RequestCase {
@@ -162,6 +150,17 @@ TEST_F(ServeRequests, AnswersOriginFormTargetsFromTheFolder) {
                       {"GET", "/1.0/artist/Blur/toptracks.xml?lang=en", 200, kBlurTop},
                       {"GET", "/1.0/artist/Alias/toptracks.xml", 200, kBlurTop},
                       {"HEAD", "/1.0/artist/Blur/toptracks.xml", 200, ""},
+                  });
+}
+
+TEST_F(ServeRequests, ServesEveryNameWhoseFolderCanExist) {
+    expectAnswers(port(),
+                  {
+                      {"GET", "/1.0/artist/Nobody%20Band/toptracks.xml", 200, kNobodyTop},
+                      {"GET", "/1.0/artist/%2E/toptracks.xml", 200, kDotTop},
+                      {"GET", "/1.0/artist/%2E%2E/toptracks.xml", 200, kDotDotTop},
+                      {"GET", "/1.0/artist/A%5CB/toptracks.xml", 200, kBackslashTop},
+                      {"GET", "/1.0/artist/" + std::string(10000, 'x') + "/toptracks.xml", 404, ""},
                   });
 }
 
@@ -223,9 +222,11 @@ TEST_F(ServeRequests, ServesNothingOutsideTheFolder) {
                       {"GET", "/1.0/artist/../toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/./toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/%2e%2e/toptracks.xml", 404, ""},
-                      {"GET", "/1.0/artist/%2E%2E/toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/.%2e/toptracks.xml", 404, ""},
-                      {"GET", "/1.0/artist/%2E/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/Out%20Link/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/..%252Foutside/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/%2E%2E%252Foutside/toptracks.xml", 404, ""},
+                      {"GET", "/1.0/artist/%2E%2E%5C/toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/..%2Foutside/toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/..%2F..%2Fetc/toptracks.xml", 404, ""},
                       {"GET", "/1.0/artist/../../x/toptracks.xml", 404, ""},
@@ -301,7 +302,7 @@ TEST_F(ServeRequests, StaysUpAfterMalformedRequests) {
 // The process's start and end.
 
 TEST(ServeProcess, FirstLineNamesTheAddressAndAChosenPort) {
-    TempDir dir;
+    ScratchDir dir;
     fs::create_directories(dir.path() / "feeds");
     ServeProcess server(dir.path() / "feeds");
     EXPECT_NE(server.port, 0) << server.firstLine;
@@ -310,7 +311,7 @@ TEST(ServeProcess, FirstLineNamesTheAddressAndAChosenPort) {
 }
 
 TEST(ServeProcess, StopsCleanlyOnInterruptAndTerminate) {
-    TempDir dir;
+    ScratchDir dir;
     makeFeedTree(dir.path());
     for (int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
@@ -326,7 +327,7 @@ TEST(ServeProcess, StopsCleanlyOnInterruptAndTerminate) {
 }
 
 TEST(ServeProcess, ExitsWithStatus2WhenItCannotServe) {
-    TempDir dir;
+    ScratchDir dir;
     writeFile(dir.path() / "plain-file", "x");
     UniqueFd taken(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
@@ -370,7 +371,7 @@ TEST(ServeProcess, ExitsWithStatus2WhenItCannotServe) {
 // In-process.
 
 TEST(ChartServer, ServesOnAChosenPortUntilStopped) {
-    TempDir dir;
+    ScratchDir dir;
     fs::path feeds = makeFeedTree(dir.path());
     ChartServer server(feeds);
     ASSERT_NE(server.port(), 0);
@@ -384,7 +385,7 @@ TEST(ChartServer, ServesOnAChosenPortUntilStopped) {
 }
 
 TEST(ChartServer, StopsPromptlyWithAnIdleClientConnected) {
-    TempDir dir;
+    ScratchDir dir;
     ChartServer server(makeFeedTree(dir.path()));
     UniqueFd idle = connectLoopback(server.port());
     ASSERT_TRUE(idle);
@@ -395,7 +396,7 @@ TEST(ChartServer, StopsPromptlyWithAnIdleClientConnected) {
 }
 
 TEST(ChartServer, RefusesToStartWithoutItsFolderOrPort) {
-    TempDir dir;
+    ScratchDir dir;
     fs::path feeds = makeFeedTree(dir.path());
     ChartServer first(feeds);
     struct Case {
@@ -422,47 +423,234 @@ TEST(ChartServer, RefusesToStartWithoutItsFolderOrPort) {
     EXPECT_EQ(rawRequest(first.port(), "GET", "/1.0/artist/Blur/toptracks.xml").status, 200);
 }
 
-TEST(ChartServerTarget, FindsTheRawSegmentAndFeedFile) {
+// ---------------------------------------------------------------------------------------------
+// Connections: nobody can hold the service up, and every byte is read as what it is.
+
+// Sends `bytes` on `fd` and reads until the server closes (at most 10 s).
+std::string exchange(int fd, std::string_view bytes) {
+    ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    std::string received;
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0)
+            return received + "<still open>";
+        char buffer[4096];
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return received;
+        received.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(ChartServerConnections, SlowAndIdleClientsHoldNobodyUpAndAreClosed) {
+    ScratchDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    std::vector<UniqueFd> stalled;
+    for (int i = 0; i < 8; ++i) {  // a request line and one header line, then nothing
+        stalled.push_back(connectLoopback(server.port()));
+        std::string part = "GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n";
+        ::send(stalled.back().get(), part.data(), part.size(), MSG_NOSIGNAL);
+    }
+    for (int i = 0; i < 100; ++i)
+        stalled.push_back(connectLoopback(server.port()));
+    RawResponse answer = rawRequest(server.port(), "GET", "/1.0/artist/Blur/toptracks.xml");
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, kBlurTop);
+    for (const UniqueFd& fd : stalled)
+        EXPECT_EQ(exchange(fd.get(), ""), "");  // closed by the server, not left open
+}
+
+TEST(ChartServerConnections, AnswersPipelinedRequestsInOrder) {
+    ScratchDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    UniqueFd fd = connectLoopback(server.port());
+    std::string received = exchange(
+        fd.get(),
+        "GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n\r\n"
+        "GET /1.0/artist/Nobody/toptracks.xml HTTP/1.1\r\nHost: x\r\n\r\n"
+        "GET /1.0/artist/Blur/similar.xml HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    std::size_t top = received.find(kBlurTop), missing = received.find("HTTP/1.1 404"),
+                similar = received.find(kBlurSimilar);
+    EXPECT_EQ(occurrences(received, "HTTP/1.1 "), 3u) << received;
+    EXPECT_LT(top, missing);
+    EXPECT_LT(missing, similar);
+    EXPECT_NE(similar, std::string::npos);
+}
+
+TEST(ChartServerConnections, ABodyIsNeverReadAsARequest) {
+    ScratchDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    const std::string smuggled = "GET /1.0/artist/Blur/similar.xml HTTP/1.1\r\nHost: x\r\n\r\n";
+    struct Case {
+        std::string head;
+        std::string body;
+        std::string status;
+    };
+    std::vector<Case> cases = {
+        {"POST /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n"
+         "Transfer-Encoding: chunked\r\n\r\n",
+         "3a\r\n" + smuggled + "\r\n0\r\n\r\n", "HTTP/1.1 405"},
+        {"POST /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+             std::to_string(smuggled.size()) + "\r\n\r\n",
+         smuggled, "HTTP/1.1 405"},
+        {"GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n"
+         "Transfer-Encoding: chunked\r\n\r\n",
+         "3a\r\n" + smuggled + "\r\n0\r\n\r\n", "HTTP/1.1 200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.head);
+        UniqueFd fd = connectLoopback(server.port());
+        auto started = std::chrono::steady_clock::now();
+        std::string received = exchange(fd.get(), c.head + c.body);
+        // Answered and closed at once, not after a wait for more input.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 800ms);
+        EXPECT_TRUE(received.starts_with(c.status)) << received;
+        EXPECT_EQ(occurrences(received, "HTTP/1.1 "), 1u) << received;
+        EXPECT_EQ(received.find(kBlurSimilar), std::string::npos);
+    }
+}
+
+TEST(ChartServerConnections, MalformedHeadsGetAnErrorAndAClose) {
+    ScratchDir dir;
+    ChartServer server(makeFeedTree(dir.path()));
+    struct Case {
+        std::string request;
+        std::string status;
+    };
+    std::vector<Case> cases = {
+        {"GET /a HTTP/2.0\r\n\r\n", "HTTP/1.1 505"},
+        {"GET /a\r\n\r\n", "HTTP/1.1 400"},
+        {"G(T /a HTTP/1.1\r\n\r\n", "HTTP/1.1 400"},
+        {"GET /a HTTP/1.1\r\nNo colon\r\n\r\n", "HTTP/1.1 400"},
+        {"GET /a HTTP/1.1\r\nX: a\r\n folded\r\n\r\n", "HTTP/1.1 400"},
+        {"GET /a HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n", "HTTP/1.1 400"},
+        {"GET /a HTTP/1.1\r\nX: " + std::string(300 * 1024, 'a') + "\r\n\r\n", "HTTP/1.1 431"},
+        {"GET /1.0/artist/Blur/toptracks.xml HTTP/1.0\r\n\r\n", "HTTP/1.1 200"},
+        {"\r\n\nGET /1.0/artist/Blur/toptracks.xml HTTP/1.1\nConnection: close\n\n",
+         "HTTP/1.1 200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.request.substr(0, 60));
+        UniqueFd fd = connectLoopback(server.port());
+        std::string received = exchange(fd.get(), c.request);
+        EXPECT_TRUE(received.starts_with(c.status)) << received.substr(0, 200);
+        EXPECT_EQ(occurrences(received, "HTTP/1.1 "), 1u);
+    }
+}
+
+TEST(ChartServerConnections, LogsEachRequestWithWhyANameCannotBeServed) {
+    ScratchDir dir;
+    std::vector<std::string> lines;
+    std::mutex mutex;
+    chartserver::ChartServerOptions options;
+    options.feeds = makeFeedTree(dir.path());
+    options.requestLog = [&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    };
+    {
+        ChartServer server(options);
+        rawRequest(server.port(), "GET", "/1.0/artist/Blur/toptracks.xml?x=1");
+        rawRequest(server.port(), "GET", "/1.0/artist/" + std::string(300, 'y') + "/similar.xml");
+        rawRequest(server.port(), "POST", "/1.0/artist/Blur/toptracks.xml");
+        rawRequest(server.port(), "GET\x01", "/");
+    }
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex(R"(GET /1\.0/artist/Blur/toptracks\.xml 200 file \d+ms)")))
+        << lines[0];
+    EXPECT_NE(lines[1].find("404 file"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("no folder can be named"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("POST /1.0/artist/Blur/toptracks.xml 405"), std::string::npos);
+    EXPECT_NE(lines[3].find("400"), std::string::npos) << lines[3];
+}
+
+TEST(ChartServerTarget, FindsTheSegmentTheFeedAndTheArtist) {
     struct Case {
         std::string target;
         std::optional<std::string> segment;
         std::string file;
+        std::string artist;
     };
+    const std::string longName(10000, 'x');
     std::vector<Case> cases = {
-        {"/1.0/artist/Blur/toptracks.xml", "Blur", "toptracks.xml"},
-        {"/1.0/artist/AC%252FDC/similar.xml", "AC%252FDC", "similar.xml"},
-        {"/1.0/artist/Bj%c3%b6rk/similar.xml#x", "Bj%c3%b6rk", "similar.xml"},
-        {"http://h:1/1.0/artist/A-B_C/toptracks.xml?q", "A-B_C", "toptracks.xml"},
-        {"/1.0/artist/Guns%20N%27%20Roses/toptracks.xml", "Guns%20N%27%20Roses", "toptracks.xml"},
-        {"/1.0/artist/..../toptracks.xml", "....", "toptracks.xml"},
-        {"/1.0/artist/%252e%252e/toptracks.xml", "%252e%252e", "toptracks.xml"},
-        {"/1.0/artist/../toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/./toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%2E%2e/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%2e/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/..%2Fx/toptracks.xml", std::nullopt, ""},
-        {"http://h:1?/1.0/artist/Blur/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/Blur/toptracks.xml%00", std::nullopt, ""},
-        {"/1.0/artist/A B/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/A\\B/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%2F/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%5C/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%00/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/%4/toptracks.xml", std::nullopt, ""},
-        {"/1.0/artist/Blur/similar.xml.status", std::nullopt, ""},
-        {"1.0/artist/Blur/similar.xml", std::nullopt, ""},
-        {"*", std::nullopt, ""},
-        {"", std::nullopt, ""},
+        {"/1.0/artist/Blur/toptracks.xml", "Blur", "toptracks.xml", "Blur"},
+        {"/1.0/artist/AC%252FDC/similar.xml", "AC%252FDC", "similar.xml", "AC/DC"},
+        {"/1.0/artist/Bj%c3%b6rk/similar.xml#x", "Bj%c3%b6rk", "similar.xml", "Bj\xC3\xB6rk"},
+        {"http://h:1/1.0/artist/A-B_C/toptracks.xml?q", "A-B_C", "toptracks.xml", "A-B_C"},
+        {"/1.0/artist/Guns%20N%27%20Roses/toptracks.xml", "Guns%20N%27%20Roses", "toptracks.xml",
+         "Guns N' Roses"},
+        {"/1.0/artist/Simon%20%2526%20Garfunkel/toptracks.xml", "Simon%20%2526%20Garfunkel",
+         "toptracks.xml", "Simon & Garfunkel"},
+        {"/1.0/artist/..../toptracks.xml", "....", "toptracks.xml", "...."},
+        // Names the plug-in can encode that are no safe folder names as they read.
+        {"/1.0/artist/%2E/toptracks.xml", "%2E", "toptracks.xml", "."},
+        {"/1.0/artist/%2E%2E/toptracks.xml", "%2E%2E", "toptracks.xml", ".."},
+        {"/1.0/artist/%2E%2E%252F/toptracks.xml", "%2E%2E%252F", "toptracks.xml", "../"},
+        {"/1.0/artist/A%5CB/toptracks.xml", "A%5CB", "toptracks.xml", "A\\B"},
+        {"/1.0/artist/%252e%252e/toptracks.xml", "%252e%252e", "toptracks.xml", "%2e%2e"},
+        {"/1.0/artist/" + longName + "/similar.xml", longName, "similar.xml", longName},
+        {"/1.0/artist/../toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/./toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/..%2Fx/toptracks.xml", "..%2Fx", "toptracks.xml", "../x"},
+        {"http://h:1?/1.0/artist/Blur/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/Blur/toptracks.xml%00", std::nullopt, "", ""},
+        {"/1.0/artist/A B/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/A\\B/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/%00/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/%2500/toptracks.xml", "%2500", "toptracks.xml", "%00"},
+        {"/1.0/artist/%/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/%4/toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist//toptracks.xml", std::nullopt, "", ""},
+        {"/1.0/artist/Blur/similar.xml.status", std::nullopt, "", ""},
+        {"1.0/artist/Blur/similar.xml", std::nullopt, "", ""},
+        {"*", std::nullopt, "", ""},
+        {"", std::nullopt, "", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.target);
+        SCOPED_TRACE(c.target.substr(0, 80));
         std::optional<chartserver::FeedRequest> parsed = chartserver::parseFeedTarget(c.target);
         ASSERT_EQ(parsed.has_value(), c.segment.has_value());
         if (!parsed)
             continue;
         EXPECT_EQ(parsed->segment, *c.segment);
         EXPECT_EQ(parsed->file, c.file);
+        EXPECT_EQ(parsed->artist, c.artist);
+    }
+}
+
+TEST(ChartServerTarget, FolderNamesStayOneSafeComponent) {
+    struct Case {
+        std::string segment;
+        std::string artist;
+        std::vector<std::string> folders;
+    };
+    std::string sentE, plainE;  // 600 bytes as sent, 200 as a plain name
+    for (int i = 0; i < 100; ++i) {
+        sentE += "%C3%A9";
+        plainE += "\xC3\xA9";
+    }
+    std::vector<Case> cases = {
+        {"Blur", "Blur", {"Blur"}},
+        {"Nobody%20Band", "Nobody Band", {"Nobody%20Band", "Nobody Band"}},
+        {"%2E", ".", {"%2E"}},
+        {"%2E%2E", "..", {"%2E%2E"}},
+        {"AC%252FDC", "AC/DC", {"AC%252FDC"}},
+        {"A%5CB", "A\\B", {"A%5CB", "A\\B"}},
+        {std::string(255, 'x'), std::string(255, 'x'), {std::string(255, 'x')}},
+        {std::string(256, 'x'), std::string(256, 'x'), {}},
+        {sentE, plainE, {plainE}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.segment.substr(0, 40));
+        EXPECT_EQ(chartserver::feedFolderNames({c.segment, "toptracks.xml", c.artist}), c.folders);
     }
 }
 

@@ -11,6 +11,12 @@
 
 namespace chartloom::testing {
 
+// Writes `text` to `path`, making the folders on the way.
+inline void writeFile(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
 class ScratchDir {
 public:
     ScratchDir() {
@@ -30,8 +36,7 @@ public:
     // Writes `text` to `name` below the folder, making the folders on the way.
     std::filesystem::path write(const std::string& name, const std::string& text) const {
         std::filesystem::path p = path_ / name;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << text;
+        writeFile(p, text);
         return p;
     }
     static std::string read(const std::filesystem::path& p) {

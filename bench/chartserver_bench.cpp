@@ -1,0 +1,226 @@
+// The chart service answering from the bridge's cache on loopback: latency percentiles and
+// requests per second over 4 keep-alive connections; and a warm "Similar Charts Playlist" end
+// to end on the demo library, every feed it asks for already cached.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "chartserver/chart_server.h"
+#include "chartserver/feed_cache.h"
+#include "chartserver/feed_request.h"
+#include "player/host.h"
+#include "stores/library_loader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace chartloom;
+using Clock = std::chrono::steady_clock;
+
+struct ScratchDir {
+    ScratchDir() {
+        std::string pattern = (fs::temp_directory_path() / "chartloom-bench-XXXXXX").string();
+        path = ::mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("mkdtemp failed");
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    fs::path path;
+};
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int64_t now() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+std::atomic<int64_t> g_requests{0};
+
+std::unique_ptr<chartserver::ChartServer> offlineBridge(const fs::path& cache) {
+    chartserver::LastfmOptions lastfm;
+    lastfm.cacheFile = cache;
+    lastfm.offline = true;
+    chartserver::ChartServerOptions options;
+    options.lastfm = lastfm;
+    options.requestLog = [](const std::string&) { ++g_requests; };
+    return std::make_unique<chartserver::ChartServer>(std::move(options));
+}
+
+// A keep-alive client: one request at a time, the answer read by its Content-Length.
+class Client {
+public:
+    explicit Client(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int yes = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            throw std::runtime_error("connect failed");
+    }
+    ~Client() { ::close(fd_); }
+
+    // The status, or 0 when the answer did not come whole.
+    int get(const std::string& path) {
+        std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size()))
+            return 0;
+        std::size_t headEnd;
+        while ((headEnd = buffer_.find("\r\n\r\n")) == std::string::npos) {
+            if (!fill())
+                return 0;
+        }
+        std::size_t at = buffer_.find("Content-Length: ");
+        std::size_t length = at < headEnd ? std::stoul(buffer_.substr(at + 16)) : 0;
+        while (buffer_.size() < headEnd + 4 + length) {
+            if (!fill())
+                return 0;
+        }
+        int status = std::stoi(buffer_.substr(9, 3));
+        buffer_.erase(0, headEnd + 4 + length);
+        return status;
+    }
+
+private:
+    bool fill() {
+        char chunk[16384];
+        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            return false;
+        buffer_.append(chunk, static_cast<std::size_t>(n));
+        return true;
+    }
+    int fd_;
+    std::string buffer_;
+};
+
+void BM_CachedAnswers4Connections(benchmark::State& state) {
+    constexpr int kArtists = 200, kConnections = 4, kRequestsEach = 2000;
+    ScratchDir dir;
+    {
+        chartserver::FeedCache cache(dir.path / "cache.sqlite", [](const std::string&) {});
+        std::string body = readFile(CHARTLOOM_SOURCE_DIR "/data/demo/feeds/Blur/toptracks.xml");
+        for (int i = 0; i < kArtists; ++i) {
+            cache.store(chartserver::FeedKind::TopTracks, "Artist " + std::to_string(i),
+                        {200, body, now()});
+        }
+    }
+    auto server = offlineBridge(dir.path / "cache.sqlite");
+    std::vector<double> latencies;
+    int failures = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        std::vector<std::vector<double>> perThread(kConnections);
+        std::vector<int> failed(kConnections, 0);
+        std::vector<std::thread> threads;
+        auto started = Clock::now();
+        for (int t = 0; t < kConnections; ++t) {
+            threads.emplace_back([&, t] {
+                Client client(server->port());
+                for (int i = 0; i < kRequestsEach; ++i) {
+                    std::string path = "/1.0/artist/Artist%20" +
+                                       std::to_string((i * 7 + t) % kArtists) + "/toptracks.xml";
+                    auto sent = Clock::now();
+                    failed[t] += client.get(path) != 200;
+                    perThread[t].push_back(
+                        std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+                }
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        seconds += std::chrono::duration<double>(Clock::now() - started).count();
+        for (int t = 0; t < kConnections; ++t) {
+            latencies.insert(latencies.end(), perThread[t].begin(), perThread[t].end());
+            failures += failed[t];
+        }
+    }
+    std::sort(latencies.begin(), latencies.end());
+    auto percentile = [&](double p) {
+        return latencies[static_cast<std::size_t>(p * static_cast<double>(latencies.size() - 1))];
+    };
+    state.counters["p50_us"] = percentile(0.50);
+    state.counters["p99_us"] = percentile(0.99);
+    state.counters["requests_per_s"] = static_cast<double>(latencies.size()) / seconds;
+    state.counters["failures"] = failures;
+}
+BENCHMARK(BM_CachedAnswers4Connections)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Every feed of the demo folder in the cache under the artist's name; for the similar artists
+// of `artist` without feeds, a remembered "not found".
+void cacheDemoFeeds(const fs::path& cacheFile, const fs::path& feeds, const std::string& artist) {
+    chartserver::FeedCache cache(cacheFile, [](const std::string&) {});
+    for (const fs::directory_entry& folder : fs::directory_iterator(feeds)) {
+        std::string name = chartserver::artistFromSegment(folder.path().filename().string());
+        for (auto [file, kind] : {std::pair{"toptracks.xml", chartserver::FeedKind::TopTracks},
+                                  std::pair{"similar.xml", chartserver::FeedKind::Similar}}) {
+            if (fs::exists(folder.path() / file))
+                cache.store(kind, name, {200, readFile(folder.path() / file), now()});
+        }
+    }
+    std::string similar = readFile(feeds / artist / "similar.xml");
+    static const std::regex names("<name>([^<]*)</name>");
+    for (std::sregex_iterator it(similar.begin(), similar.end(), names), end; it != end; ++it) {
+        std::string name = std::regex_replace((*it)[1].str(), std::regex("&amp;"), "&");
+        if (!cache.find(chartserver::FeedKind::TopTracks, name))
+            cache.store(chartserver::FeedKind::TopTracks, name, {404, "", now()});
+    }
+}
+
+void BM_WarmSimilarChartsPlaylist(benchmark::State& state) {
+    const fs::path demo = CHARTLOOM_SOURCE_DIR "/data/demo";
+    ScratchDir dir;
+    cacheDemoFeeds(dir.path / "cache.sqlite", demo / "feeds", "Blur");
+    auto server = offlineBridge(dir.path / "cache.sqlite");
+    ::setenv("http_proxy", server->address().c_str(), 1);
+    ::unsetenv("no_proxy");
+    ::unsetenv("NO_PROXY");
+
+    player::Host host;
+    for (auto& t : stores::readLibraryJson(demo / "library.json"))
+        host.addTrack(std::move(t.path), std::move(t.fields));
+    host.loadPlugin(CHARTLOOM_PLUGIN_FILE);
+    std::vector<player::Track*> blur;
+    for (player::Track* t : host.libraryTracks()) {
+        for (const auto& [name, values] : t->fields().meta) {
+            if (name == "artist" && !values.empty() && values[0] == "Blur")
+                blur.push_back(t);
+        }
+    }
+    g_requests = 0;
+    for (auto _ : state) {
+        host.runMenuItem("Similar Charts Playlist", blur, player::Host::caller_other);
+    }
+    state.counters["feeds_per_run"] =
+        static_cast<double>(g_requests) / static_cast<double>(state.iterations());
+    state.counters["error_boxes"] = static_cast<double>(host.popups().messages().size());
+}
+BENCHMARK(BM_WarmSimilarChartsPlaylist)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

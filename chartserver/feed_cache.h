@@ -1,0 +1,61 @@
+// The bridge's persistent cache: one SQLite file of feed answers keyed by feed and the exact
+// requested artist name. Written in WAL mode, one transaction per answer, so a crash or a
+// second process on the same file leaves it usable.
+//
+// A file that cannot be used (corrupt, locked, unwritable, another program's database) is
+// reported once through `report` and the cache then behaves as empty and drops writes; it is
+// never an error for the caller. Thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "chartserver/lastfm_answer.h"
+
+struct sqlite3;
+
+namespace chartloom::chartserver {
+
+struct CachedFeed {
+    int status = 200;  // 200 (body is the feed) or 404 (remembered "not found", empty body)
+    std::string body;
+    int64_t fetchedAt = 0;  // seconds since the epoch
+};
+
+class FeedCache {
+public:
+    using Report = std::function<void(const std::string& line)>;
+
+    // Opens or creates `file` (and its folder).
+    FeedCache(const std::filesystem::path& file, Report report);
+    FeedCache(const FeedCache&) = delete;
+    FeedCache& operator=(const FeedCache&) = delete;
+    ~FeedCache();
+
+    bool usable() const;
+    // The stored answer, if there is one that reads back intact.
+    std::optional<CachedFeed> find(FeedKind feed, const std::string& artist);
+    // Replaces the stored answer. Failures are reported, never thrown.
+    void store(FeedKind feed, const std::string& artist, const CachedFeed& answer);
+
+    // ${XDG_CACHE_HOME:-$HOME/.cache}/chartloom/lastfm.sqlite; empty when neither is set.
+    static std::filesystem::path defaultFile();
+
+private:
+    void open();
+    void fail(const std::string& what, int code);
+
+    std::filesystem::path file_;
+    Report report_;
+    mutable std::mutex mutex_;
+    sqlite3* db_ = nullptr;
+    bool broken_ = false;
+    bool busyReported_ = false;
+};
+
+}  // namespace chartloom::chartserver

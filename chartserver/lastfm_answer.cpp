@@ -1,0 +1,198 @@
+#include "chartserver/lastfm_answer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <vector>
+
+#include "chartserver/feed_xml.h"
+
+namespace chartloom::chartserver {
+namespace {
+
+using nlohmann::json;
+constexpr int kMaxDepth = 32;  // the answers are 5 levels deep
+constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max();
+
+// How deeply arrays and objects nest in `body`, strings skipped.
+int nesting(std::string_view body) {
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        char c = body[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// The document, or a discarded value when it is not JSON or absurdly deep.
+json parseBounded(std::string_view body) {
+    if (nesting(body) > kMaxDepth)
+        return json::value_t::discarded;
+    return json::parse(body.begin(), body.end(), nullptr, false);
+}
+
+// A JSON string (or number) as text; empty for anything else. The XML translation may wrap a
+// text as {"#text": ...}.
+std::string textOf(const json& value) {
+    if (value.is_string())
+        return value.get<std::string>();
+    if (value.is_number_integer() || value.is_number_unsigned())
+        return value.dump();
+    if (value.is_object() && value.contains("#text"))
+        return textOf(value["#text"]);
+    return {};
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+const json& member(const json& object, const char* name) {
+    static const json null;
+    if (!object.is_object())
+        return null;
+    auto it = object.find(name);
+    return it == object.end() ? null : *it;
+}
+
+// A count: digits in a string (numbers come as strings) or a JSON number, at most 2^31 - 1.
+std::optional<int64_t> countOf(const json& value) {
+    if (value.is_number_unsigned() || value.is_number_integer())
+        return std::clamp<int64_t>(value.get<int64_t>(), 0, kMaxCount);
+    if (value.is_number_float()) {
+        double d = value.get<double>();
+        return std::isfinite(d)
+                   ? std::clamp<int64_t>(static_cast<int64_t>(std::max(d, 0.0)), 0, kMaxCount)
+                   : std::optional<int64_t>{};
+    }
+    std::string text = textOf(value);
+    if (text.empty() || !std::all_of(text.begin(), text.end(), isDigit))
+        return std::nullopt;
+    text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
+    if (text.size() > 10)
+        return kMaxCount;
+    return std::min<int64_t>(std::stoll(text), kMaxCount);
+}
+
+// The 0-1 similarity as a percentage rounded down; decimal text is read digit by digit so
+// that "0.29" gives 29 and not the 28 of binary floating point.
+std::optional<int> matchOf(const json& value) {
+    std::string text = value.is_number() ? value.dump() : textOf(value);
+    std::size_t point = text.find('.');
+    std::string_view whole = std::string_view(text).substr(0, point);
+    std::string_view fraction =
+        point == std::string::npos ? std::string_view() : std::string_view(text).substr(point + 1);
+    auto digits = [](std::string_view s) { return std::all_of(s.begin(), s.end(), isDigit); };
+    if (!text.empty() && digits(whole) && digits(fraction) &&
+        !(whole.empty() && fraction.empty())) {
+        if (whole.find_first_not_of('0') != std::string_view::npos)
+            return 100;  // 1 or more
+        int percent = 0;
+        for (std::size_t i = 0; i < 2; ++i)
+            percent = percent * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+        return percent;
+    }
+    double number = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(number)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(std::clamp(std::floor(number * 100 + 1e-9), 0.0, 100.0));
+}
+
+// A list that the XML translation may have sent as an array, one object, one bare string, ""
+// or {"#text": ...}.
+std::vector<json> listOf(const json& value) {
+    if (value.is_array())
+        return std::vector<json>(value.begin(), value.end());
+    if (value.is_string() && !value.get<std::string>().empty())
+        return {value};
+    if (value.is_object() && !(value.size() == 1 && value.contains("#text")))
+        return {value};
+    return {};
+}
+
+std::string nameOf(const json& entry) {
+    return entry.is_object() ? textOf(member(entry, "name")) : textOf(entry);
+}
+
+LastfmOutcome outcome(LastfmOutcome::Kind kind, std::string reason) {
+    return {kind, {}, std::move(reason)};
+}
+
+}  // namespace
+
+LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist, long httpStatus,
+                                std::string_view body) {
+    using Kind = LastfmOutcome::Kind;
+    json doc = parseBounded(body);
+    if (const json& error = member(doc, "error"); !error.is_null()) {
+        std::optional<int64_t> code = countOf(error);
+        std::string message = textOf(member(doc, "message"));
+        std::string reason = "Last.fm error " + (code ? std::to_string(*code) : textOf(error)) +
+                             (message.empty() ? "" : ": " + message);
+        if (code == 6)
+            return outcome(Kind::NotFound, reason);
+        if (code == 11 || code == 16 || code == 29)
+            return outcome(Kind::Retry, reason);
+        return outcome(Kind::Fail, reason);
+    }
+    if (httpStatus == 429 || (httpStatus >= 500 && httpStatus <= 599))
+        return outcome(Kind::Retry, "HTTP status " + std::to_string(httpStatus));
+    if (httpStatus != 200)
+        return outcome(Kind::Fail, "HTTP status " + std::to_string(httpStatus));
+
+    const char* rootName = feed == FeedKind::TopTracks ? "toptracks" : "similarartists";
+    const json& root = member(doc, rootName);
+    if (!root.is_object())
+        return outcome(Kind::Fail, std::string("the answer has no ") + rootName);
+    std::string artist = textOf(member(member(root, "@attr"), "artist"));
+    if (artist.empty())
+        artist = requestedArtist;
+    if (artist == "[unknown]" || requestedArtist == "[unknown]")
+        return outcome(Kind::NotFound, "Last.fm answers for [unknown]");
+
+    LastfmOutcome result{Kind::Feed, {}, {}};
+    if (feed == FeedKind::TopTracks) {
+        std::vector<ChartTrack> tracks;
+        for (const json& entry : listOf(member(root, "track"))) {
+            std::string name = nameOf(entry);
+            if (xmlEscaped(name).empty())
+                continue;
+            std::optional<int64_t> reach = countOf(member(entry, "listeners"));
+            if (!reach)
+                reach = countOf(member(entry, "playcount"));
+            tracks.push_back({std::move(name), reach.value_or(0)});
+        }
+        result.xml = topTracksXml(artist, tracks);
+    } else {
+        std::vector<SimilarArtistEntry> artists;
+        for (const json& entry : listOf(member(root, "artist"))) {
+            std::string name = nameOf(entry);
+            if (xmlEscaped(name).empty())
+                continue;
+            artists.push_back({std::move(name), matchOf(member(entry, "match"))});
+        }
+        result.xml = similarArtistsXml(artist, artists);
+    }
+    return result;
+}
+
+}  // namespace chartloom::chartserver

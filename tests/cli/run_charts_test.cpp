@@ -1,0 +1,195 @@
+// `chartloom run --charts`: the chart source set up inside the process (the Last.fm bridge on
+// a fake 2.0 API, a feeds folder) or a running chart service, for all four commands.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "tests/chartserver/fake_lastfm.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
+
+namespace chartloom::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::string kKey = "run-charts-test-key-123";
+const std::string kFairuz = "\xD9\x81\xD9\x8A\xD8\xB1\xD9\x88\xD8\xB2";  // right to left
+const std::string kGuitar = "Song \xF0\x9F\x8E\xB8";
+
+const std::string kLibrary = R"({"tracks": [
+  {"path": "Blur/Song 2.flac", "meta": {"artist": ["Blur"], "title": ["Song 2"]}},
+  {"path": "Blur/Tender.flac", "meta": {"artist": ["Blur"], "title": ["Tender"]}},
+  {"path": "Oasis/Wonderwall.flac", "meta": {"artist": ["Oasis"], "title": ["Wonderwall"]}},
+  {"path": "F/1.flac", "meta": {"artist": [")" +
+                             kFairuz + R"("], "title": [")" + kGuitar + R"("]}},
+  {"path": "F/2.flac", "meta": {"artist": [")" +
+                             kFairuz + R"("], "title": ["A & <B>"]}}
+]})";
+
+Response lastfm(const UpstreamCall& call) {
+    if (call.method == "artist.getsimilar")
+        return Response::text(200, similarJson(call.artist, {{"Oasis", "0.8"}, {"Pulp", "0.5"}}));
+    if (call.artist == "Blur")
+        return Response::text(200, topTracksJson("Blur", {"Tender", "Song 2"}));
+    if (call.artist == "Oasis")
+        return Response::text(200, topTracksJson("Oasis", {"Wonderwall", "Live Forever"}));
+    if (call.artist == kFairuz)
+        return Response::text(200, topTracksJson(kFairuz, {"A & <B>", kGuitar}));
+    return lastfmError(6, "The artist you supplied could not be found");
+}
+
+class RunCharts : public ::testing::Test {
+protected:
+    RunCharts() {
+        writeFile(dir.path() / "library.json", kLibrary);
+        writeFile(dir.path() / "lists" / "Mix.m3u8",
+                  "#EXTM3U\nOasis/Wonderwall.flac\nBlur/Song 2.flac\nBlur/Tender.flac\n");
+    }
+    ChildResult run(std::vector<std::string> args, std::map<std::string, std::string> env = {}) {
+        args.insert(args.begin(), {"run", "--library", (dir.path() / "library.json").string(),
+                                   "--playlists", (dir.path() / "lists").string(), "--json"});
+        env.try_emplace("LASTFM_API_KEY", kKey);
+        env.try_emplace("http_proxy", "");
+        env.try_emplace("no_proxy", "");
+        env.try_emplace("NO_PROXY", "");
+        return runChild(CHARTLOOM_BIN, args, ChildOptions{env, std::chrono::seconds(30), {}});
+    }
+    std::vector<std::string> lastfmArgs() const {
+        return {"--charts",  "lastfm",  "--lastfm-url",
+                fake.root(), "--cache", (dir.path() / "cache.sqlite").string()};
+    }
+    static std::vector<std::string> paths(const json& doc, const std::string& name) {
+        std::vector<std::string> out;
+        for (const json& p : doc["playlists"]) {
+            if (p["name"] == name) {
+                for (const json& item : p["items"])
+                    out.push_back(item["path"]);
+            }
+        }
+        return out;
+    }
+
+    ScratchDir dir;
+    FakeLastfm fake{lastfm};
+    ScriptedHttpServer trap;  // a user's proxy that the upstream requests must not use here
+};
+
+TEST_F(RunCharts, AllFourCommandsOnLiveCharts) {
+    struct Case {
+        std::vector<std::string> args;
+        std::map<std::string, std::string> env;
+        std::string playlist;
+        std::vector<std::string> paths;  // empty: only the count is checked
+        std::size_t count;
+    };
+    // The user's proxy is honoured for upstream requests unless no_proxy says otherwise, and
+    // without one upstream requests go direct, never through the in-process route.
+    std::map<std::string, std::string> userProxy = {{"http_proxy", trap.proxyUrl()},
+                                                    {"no_proxy", "127.0.0.1"}};
+    std::vector<Case> cases = {
+        {{"Artist Charts Playlist", "--select", "artist=Blur"},
+         userProxy,
+         "#ArtistCharts",
+         {"Blur/Tender.flac", "Blur/Song 2.flac"},
+         2},
+        {{"Sort by Artist Charts", "--active", "Mix", "--select", "all"},
+         {},
+         "Mix",
+         {"Oasis/Wonderwall.flac", "Blur/Tender.flac", "Blur/Song 2.flac"},
+         3},
+        {{"Similar Charts Playlist", "--select", "artist=Blur"},
+         userProxy,
+         "#ArtistSimilarCharts",
+         {"Blur/Tender.flac", "Blur/Song 2.flac", "Oasis/Wonderwall.flac"},
+         3},
+        {{"Similar Shuffle Playlist", "--select", "artist=Blur"},
+         {},
+         "#ArtistSimilarCharts",
+         {},
+         70},
+        {{"Artist Charts Playlist", "--select", "artist=" + kFairuz},
+         {},
+         "#ArtistCharts",
+         {"F/2.flac", "F/1.flac"},
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        std::vector<std::string> args = c.args;
+        for (const std::string& a : lastfmArgs())
+            args.push_back(a);
+        ChildResult r = run(args, c.env);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        json doc = json::parse(r.out);
+        std::vector<std::string> made = paths(doc, c.playlist);
+        EXPECT_EQ(made.size(), c.count);
+        if (!c.paths.empty()) {
+            EXPECT_EQ(made, c.paths);
+        }
+        EXPECT_THAT(r.out + r.err, Not(HasSubstr(kKey)));
+    }
+    EXPECT_EQ(trap.requestCount(), 0u);
+    std::set<std::string> asked;
+    for (const UpstreamCall& call : fake.calls())
+        asked.insert(call.method + " " + call.artist);
+    EXPECT_EQ(asked, (std::set<std::string>{"artist.getsimilar Blur", "artist.gettoptracks Blur",
+                                            "artist.gettoptracks Oasis",
+                                            "artist.gettoptracks " + kFairuz}));
+    // Each feed was asked once; the later runs found it in the cache.
+    EXPECT_EQ(fake.calls().size(), asked.size());
+}
+
+TEST_F(RunCharts, FeedsFolderAndRunningService) {
+    writeFile(dir.path() / "feeds" / "Blur" / "toptracks.xml",
+              "<mostknowntracks><track><name>Song 2</name><reach>9</reach></track>"
+              "<track><name>Tender</name><reach>5</reach></track></mostknowntracks>");
+    ChildResult folder = run({"Artist Charts Playlist", "--select", "artist=Blur", "--charts",
+                              (dir.path() / "feeds").string()});
+    ASSERT_EQ(folder.exitCode, 0) << folder.err;
+    EXPECT_EQ(paths(json::parse(folder.out), "#ArtistCharts"),
+              (std::vector<std::string>{"Blur/Song 2.flac", "Blur/Tender.flac"}));
+
+    ScriptedHttpServer service;
+    service.route(
+        "/1.0/artist/Blur/toptracks.xml",
+        Response::text(200, ScratchDir::read(dir.path() / "feeds" / "Blur" / "toptracks.xml")));
+    ChildResult remote = run({"Artist Charts Playlist", "--select", "artist=Blur", "--charts",
+                              "http://127.0.0.1:" + std::to_string(service.port())});
+    ASSERT_EQ(remote.exitCode, 0) << remote.err;
+    EXPECT_EQ(paths(json::parse(remote.out), "#ArtistCharts"),
+              (std::vector<std::string>{"Blur/Song 2.flac", "Blur/Tender.flac"}));
+    EXPECT_EQ(service.requestCount(), 1u);
+}
+
+TEST_F(RunCharts, UnusableSourcesExitTwo) {
+    struct Case {
+        std::vector<std::string> args;
+        std::map<std::string, std::string> env;
+        std::string says;
+    };
+    std::vector<Case> cases = {
+        {{"--charts", "lastfm"}, {{"LASTFM_API_KEY", ""}}, "LASTFM_API_KEY"},
+        {{"--charts", (dir.path() / "missing").string()}, {}, "--charts"},
+        {{"--charts", "lastfm", "--max-age", "-1"}, {}, "--max-age"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        std::vector<std::string> args = {"Artist Charts Playlist", "--select", "artist=Blur"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ChildResult r = run(args, c.env);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_THAT(r.err, HasSubstr(c.says));
+    }
+    EXPECT_TRUE(fake.calls().empty());
+}
+
+}  // namespace
+}  // namespace chartloom::testing
