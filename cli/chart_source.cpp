@@ -58,6 +58,7 @@ ChartSource::~ChartSource() {
 }
 
 void ChartSource::routeTo(const std::string& proxy) {
+    address_ = proxy;
     for (const char* name : {"http_proxy", "no_proxy", "NO_PROXY"}) {
         const char* value = std::getenv(name);
         saved_.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});

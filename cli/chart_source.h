@@ -21,6 +21,9 @@ public:
     ChartSource& operator=(const ChartSource&) = delete;
     ~ChartSource();
 
+    // The chart service's base address the plug-in's requests go to ("" without a source).
+    const std::string& address() const { return address_; }
+
 private:
     void routeTo(const std::string& proxy);
 
@@ -30,6 +33,7 @@ private:
         std::optional<std::string> value;
     };
     std::vector<SavedVariable> saved_;
+    std::string address_;
 };
 
 }  // namespace chartloom::cli

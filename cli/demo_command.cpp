@@ -5,7 +5,7 @@
 #include <iostream>
 #include <map>
 
-#include "chartserver/chart_server.h"
+#include "cli/chart_source.h"
 #include "cli/commands.h"
 #include "cli/report.h"
 #include "cli/task_display.h"
@@ -15,7 +15,6 @@
 
 namespace chartloom::cli {
 using namespace stores;
-using chartserver::ChartServer;
 namespace fs = std::filesystem;
 
 namespace {
@@ -73,14 +72,10 @@ void runShown(player::Host& host, const std::string& item,
 int demoCommand(const std::string& dataDir) {
     try {
         fs::path data(dataDir);
-        ChartServer server(data / "feeds", "127.0.0.1", 0);
         // The plug-in asks its own fixed address; the demo's service answers as its proxy.
-        std::string proxy = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
-        ::setenv("http_proxy", proxy.c_str(), 1);
-        ::unsetenv("no_proxy");
-        ::unsetenv("NO_PROXY");
-        std::cout << "chart service on " << proxy << " (feeds from " << (data / "feeds").string()
-                  << ")\n";
+        ChartSource charts((data / "feeds").string(), LastfmSettings{});
+        std::cout << "chart service on " << charts.address() << " (feeds from "
+                  << (data / "feeds").string() << ")\n";
 
         player::Host host;
         for (auto& t : readLibraryJson(data / "library.json")) {

@@ -28,7 +28,11 @@ void Interrupts::watch() {
         int signal = sigtimedwait(&signals_, nullptr, &slice);
         if (signal < 0)
             continue;  // time-out or EINTR: look at the stop flag again
-        interrupted_.store(true);
+        {
+            std::lock_guard lock(mutex_);
+            interrupted_.store(true);
+        }
+        signalled_.notify_all();
         switch (phase_.load()) {
             case Phase::loading:
                 _exit(130);
@@ -40,6 +44,11 @@ void Interrupts::watch() {
                 break;
         }
     }
+}
+
+void Interrupts::waitForSignal() {
+    std::unique_lock lock(mutex_);
+    signalled_.wait(lock, [&] { return interrupted_.load(); });
 }
 
 }  // namespace chartloom::cli

@@ -1,4 +1,4 @@
-// Ctrl-C and SIGTERM for the commands that run a task: a thread of its own takes the signals,
+// Ctrl-C and SIGTERM for the commands: a thread of its own takes the signals,
 // so nothing but an atomic store ever happens in signal context.
 //
 //   Interrupts interrupts;                 // first thing, before any other thread starts
@@ -10,6 +10,8 @@
 #include <signal.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "player/task_runner.h"
@@ -33,6 +35,8 @@ public:
     void setRunner(player::TaskRunnerImpl* runner) { runner_.store(runner); }
     void enter(Phase phase) { phase_.store(phase); }
     bool interrupted() const { return interrupted_.load(); }
+    // Blocks until a signal has come.
+    void waitForSignal();
 
 private:
     void watch();
@@ -42,6 +46,8 @@ private:
     std::atomic<player::TaskRunnerImpl*> runner_{nullptr};
     std::atomic<Phase> phase_{Phase::loading};
     std::atomic<bool> interrupted_{false};
+    std::mutex mutex_;
+    std::condition_variable signalled_;
     std::atomic<bool> stopping_{false};
     std::thread watcher_;
 };

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/chart_source.h"
 #include "cli/commands.h"
 #include "cli/serve_command.h"
 
@@ -51,11 +50,9 @@ int main(int argc, char** argv) {
     CLI::App* run = app.add_subcommand("run", "Run a context menu item as a click would");
     run->add_option("item", item, "The item's name, e.g. \"Artist Charts Playlist\"")->required();
     addSessionOptions(run, runOptions);
-    std::optional<std::string> charts;
-    chartloom::cli::LastfmSettings runLive;
-    run->add_option("--charts", charts,
+    run->add_option("--charts", runOptions.charts,
                     "Where charts come from: lastfm, a feeds folder, or http://HOST:PORT/");
-    chartloom::cli::addLastfmOptions(run, runLive);
+    chartloom::cli::addLastfmOptions(run, runOptions.lastfm);
 
     std::string folder;
     CLI::App* scan = app.add_subcommand("scan", "Read a music folder and print its library JSON");
@@ -76,16 +73,8 @@ int main(int argc, char** argv) {
         return serveCommand(serveOptions);
     if (*menu)
         return menuCommand(menuOptions);
-    if (*run) {
-        std::optional<ChartSource> source;
-        try {
-            source.emplace(charts, runLive);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "chartloom: %s\n", e.what());
-            return 2;
-        }
+    if (*run)
         return runCommand(item, runOptions);
-    }
     if (*scan)
         return scanCommand(folder);
     if (*demo)

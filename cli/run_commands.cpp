@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/chart_source.h"
 #include "cli/commands.h"
 #include "cli/interrupts.h"
 #include "cli/progress_bar.h"
@@ -57,6 +58,7 @@ int runCommand(const std::string& item, const SessionOptions& options) {
     if (options.verbose)
         InternetSetDiagnostics(printDiagnostic);
     return guarded([&] {
+        ChartSource charts(options.charts, options.lastfm);  // its threads start masked too
         Session session(options, Session::Access::readWrite);
         player::Host& host = session.host();
         TaskDisplay display(stderr);

@@ -1,9 +1,7 @@
 #include "cli/serve_command.h"
 
-#include <pthread.h>
 #include <sys/resource.h>
 
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -11,35 +9,12 @@
 #include <optional>
 
 #include "chartserver/chart_server.h"
+#include "cli/interrupts.h"
 #include "cli/usage_error.h"
 
 namespace chartloom::cli {
 using chartserver::ChartServer;
 namespace {
-
-// Blocks SIGINT and SIGTERM in the calling thread for its lifetime, so that threads started
-// meanwhile inherit the mask and the signals wait for sigwait() here.
-class BlockedStopSignals {
-public:
-    BlockedStopSignals() {
-        sigemptyset(&signals_);
-        sigaddset(&signals_, SIGINT);
-        sigaddset(&signals_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-    }
-    BlockedStopSignals(const BlockedStopSignals&) = delete;
-    BlockedStopSignals& operator=(const BlockedStopSignals&) = delete;
-    ~BlockedStopSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-
-    void wait() const {
-        int signal = 0;
-        sigwait(&signals_, &signal);
-    }
-
-private:
-    sigset_t signals_{};
-    sigset_t previous_{};
-};
 
 // Each client holds a descriptor: take all that the hard limit allows.
 void raiseDescriptorLimit() {
@@ -60,7 +35,7 @@ void writeLine(const std::string& line) {
 }  // namespace
 
 int serveCommand(const ServeOptions& options) {
-    BlockedStopSignals signals;
+    Interrupts signals;  // before the server's threads start
     raiseDescriptorLimit();
     std::optional<ChartServer> server;
     try {
@@ -81,7 +56,8 @@ int serveCommand(const ServeOptions& options) {
         return 2;
     }
     std::cout << "listening on " << server->address() << std::endl;
-    signals.wait();
+    signals.enter(Interrupts::Phase::running);  // from now on a signal stops the service
+    signals.waitForSignal();
     server->stop();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/chart_options.h"
 #include "player/host.h"
 #include "stores/playlist_files.h"
 #include "stores/playlist_store_lock.h"
@@ -20,6 +21,9 @@ struct SessionOptions {
     std::vector<std::string> select;
     bool json = false;
     bool verbose = false;  // a stderr line with the cause of each failed request
+    // `run` only: where the plug-in's chart requests go (see ChartSource).
+    std::optional<std::string> charts;
+    LastfmSettings lastfm;
 };
 
 // The plug-in file: $CHARTLOOM_PLUGIN, else the one built beside this program.
