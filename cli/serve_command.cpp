@@ -55,8 +55,8 @@ int serveCommand(const ServeOptions& options) {
         std::fprintf(stderr, "chartloom serve: %s\n", e.what());
         return 2;
     }
-    std::cout << "listening on " << server->address() << std::endl;
     signals.enter(Interrupts::Phase::running);  // from now on a signal stops the service
+    std::cout << "listening on " << server->address() << std::endl;
     signals.waitForSignal();
     server->stop();
     return 0;
