@@ -1,16 +1,17 @@
 # Front door: `make demo` shows the plug-in at work, `make check` runs every test.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-FUZZ_SECONDS ?= 60
-# Each runs FUZZ_SECONDS with its seed corpus in fuzz/corpus/<name>.
+FUZZ_SECONDS ?= 30
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
     libcurl4-openssl-dev libutf8proc-dev libgtest-dev libgmock-dev libbenchmark-dev \
-    libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev \
-    libsqlite3-dev
+    libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev \
+    dpkg-dev file
 
-.PHONY: all setup build check check-normal check-asan check-tsan fuzz bench demo format clean
+.PHONY: all setup build check check-normal check-asan check-tsan check-package fuzz bench demo \
+    install package format clean
 
 all: build
 
@@ -47,7 +48,7 @@ check-tsan: | setup
 	cd build-tsan && ctest --output-on-failure -j $(JOBS) -L threads
 
 # The fuzz minute first, so the run ends on the test summaries.
-check: fuzz check-normal check-asan check-tsan
+check: fuzz check-package check-normal check-asan check-tsan
 
 FUZZ_TARGETS := xml feeds m3u8 feed_target
 
@@ -65,6 +66,22 @@ fuzz: | setup
 
 bench: build
 	@for b in build/bench/bench_*; do echo "== $$b"; $$b; done
+
+install: build
+	cmake --install build --prefix $(PREFIX)
+
+# A Debian package of the normal build: build/chartloom_<version>_<arch>.deb.
+package: build
+	cd build && cpack -G DEB
+
+# The package unpacked into a temporary root runs from there, finding its own pieces.
+check-package: package
+	@root=$$(mktemp -d) && trap 'rm -rf "$$root"' EXIT && \
+	dpkg-deb -x build/chartloom_*.deb "$$root" && \
+	env -u CHARTLOOM_PLUGIN "$$root"/usr/bin/chartloom --version && \
+	env -u CHARTLOOM_PLUGIN "$$root"/usr/bin/chartloom demo > "$$root/demo.txt" 2>&1 && \
+	grep -q "plug-in $$root/usr/lib/chartloom/foo_chartloom.so" "$$root/demo.txt" && \
+	echo "package runs from $$root"
 
 demo: build
 	build/cli/chartloom demo

@@ -7,6 +7,7 @@
 
 #include "cli/chart_source.h"
 #include "cli/commands.h"
+#include "cli/install_paths.h"
 #include "cli/report.h"
 #include "cli/task_display.h"
 #include "host/shared_functions.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/install_paths.h"
 #include "cli/serve_command.h"
 
 namespace {
@@ -25,6 +26,7 @@ void addSessionOptions(CLI::App* command, chartloom::cli::SessionOptions& o) {
 int main(int argc, char** argv) {
     CLI::App app{"chartloom: playlists from an artist's charts, on your own music library"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "chartloom " CHARTLOOM_VERSION);
 
     chartloom::cli::ServeOptions serveOptions;
     CLI::App* serve = app.add_subcommand(
@@ -58,7 +60,7 @@ int main(int argc, char** argv) {
     CLI::App* scan = app.add_subcommand("scan", "Read a music folder and print its library JSON");
     scan->add_option("folder", folder, "Music folder")->required();
 
-    std::string data = CHARTLOOM_SOURCE_DIR "/data/demo";
+    std::string data = chartloom::cli::demoDataFolder();
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
     demo->add_option("--data", data, "Demo data folder");
 

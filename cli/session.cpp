@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/install_paths.h"
 #include "cli/selection.h"
 #include "cli/usage_error.h"
 #include "host/shared_functions.h"
@@ -11,11 +12,6 @@
 
 namespace chartloom::cli {
 using namespace stores;
-
-std::string pluginFile() {
-    const char* env = std::getenv("CHARTLOOM_PLUGIN");
-    return env && *env ? env : CHARTLOOM_DEFAULT_PLUGIN;
-}
 
 Session::Session(const SessionOptions& options, Access access) : options_(options) {
     if (options.active && !options.playlists) {

@@ -26,9 +26,6 @@ struct SessionOptions {
     LastfmSettings lastfm;
 };
 
-// The plug-in file: $CHARTLOOM_PLUGIN, else the one built beside this program.
-std::string pluginFile();
-
 class Session {
 public:
     // readWrite holds the playlist folder's lock from before reading until the session ends.
