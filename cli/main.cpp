@@ -1,6 +1,7 @@
 // The `chartloom` command line: the reference host as a tool.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/install_paths.h"
 #include "cli/serve_command.h"
+#include "cli/suggestion.h"
 
 namespace {
 
@@ -16,7 +18,10 @@ void addSessionOptions(CLI::App* command, chartloom::cli::SessionOptions& o) {
     command->add_option("--library", o.library, "Library JSON file or music folder")->required();
     command->add_option("--playlists", o.playlists, "Playlist store: a folder of *.m3u8");
     command->add_option("--active", o.active, "Open the menu on this playlist's view");
-    command->add_option("--select", o.select, "all, artist=NAME, path=PATH or pos=N (repeatable)");
+    // One value per use, so that a menu item's name after it is not taken for a second rule.
+    command->add_option("--select", o.select, "all, artist=NAME, path=PATH or pos=N (repeatable)")
+        ->type_size(1)
+        ->allow_extra_args(false);
     command->add_flag("--json", o.json, "Print one JSON document");
     command->add_flag("--verbose", o.verbose, "Say why each failed request failed, on stderr");
 }
@@ -64,6 +69,19 @@ int main(int argc, char** argv) {
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
     demo->add_option("--data", data, "Demo data folder");
 
+    // A word where the command goes that is no command: say so, and what was probably meant.
+    if (argc > 1 && argv[1][0] != '-') {
+        std::vector<std::string> commands;
+        for (const CLI::App* sub : app.get_subcommands({}))
+            commands.push_back(sub->get_name());
+        if (std::find(commands.begin(), commands.end(), argv[1]) == commands.end()) {
+            std::string text = std::string("chartloom: \"") + argv[1] + "\" is not a command";
+            if (auto near = chartloom::cli::nearest(argv[1], commands))
+                text += "; did you mean \"" + *near + "\"?";
+            std::fprintf(stderr, "%s (see chartloom --help)\n", text.c_str());
+            return 2;
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

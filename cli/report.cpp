@@ -9,7 +9,7 @@ using nlohmann::json;
 
 namespace {
 
-std::string playingName(player::Host& host) {
+std::string playingName(const player::Host& host) {
     const auto& all = host.playlists().all();
     size_t p = host.playback().playlist;
     return p < all.size() ? all[p].name : "";
@@ -93,13 +93,30 @@ std::string eventsText(const player::Host& host, size_t consoleFrom, size_t mess
     return out;
 }
 
-std::string summaryText(player::Host& host) {
+std::string runSummaryText(const player::Host& host, const std::vector<size_t>& changed,
+                           bool playsAudio) {
     std::string out = eventsText(host);
-    for (size_t i = 0; i < host.playlists().all().size(); ++i)
+    for (size_t i : changed)
         out += playlistText(host, i);
-    if (host.playback().starts > 0)
-        out += "playback started on " + printable(playingName(host)) + "\n";
+    if (!changed.empty())
+        out += "(* selected item, <focus> the focused one)\n";
+    if (host.playback().starts > 0) {
+        std::string name = printable(playingName(host));
+        out += playsAudio ? "playing " + name + "\n"
+                          : name + " would play now (this player has no audio output)\n";
+    }
     return out;
+}
+
+std::vector<std::string> playlistContents(const player::Host& host) {
+    std::vector<std::string> contents;
+    for (const auto& p : host.playlists().all()) {
+        std::string key = p.name + '\0' + std::to_string(p.focus) + '\0';
+        for (const auto& item : p.items)
+            key += std::string(item.track->path()) + (item.selected ? "\1" : "\2");
+        contents.push_back(std::move(key));
+    }
+    return contents;
 }
 
 }  // namespace chartloom::cli

@@ -17,8 +17,12 @@ std::string eventsText(const player::Host& host, size_t consoleFrom = 0, size_t 
 // One playlist: its name, size and marks, then its items (selected ones starred, the focus
 // marked).
 std::string playlistText(const player::Host& host, size_t index);
-// Console lines, message boxes, playlists (active and playing marked, selection marked), and
-// whether playback started.
-std::string summaryText(player::Host& host);
+// The human summary of a run: console lines, message boxes, the playlists `changed` (indices),
+// a legend of the marks, and which playlist plays (or would, where nothing plays).
+std::string runSummaryText(const player::Host& host, const std::vector<size_t>& changed,
+                           bool playsAudio);
+// One comparable text per playlist (name, items, selection, focus): a playlist whose text is
+// new or different after a run is one the run created or changed.
+std::vector<std::string> playlistContents(const player::Host& host);
 
 }  // namespace chartloom::cli

@@ -1,15 +1,21 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <mutex>
+#include <vector>
 
 #include "cli/chart_source.h"
 #include "cli/commands.h"
 #include "cli/interrupts.h"
 #include "cli/progress_bar.h"
 #include "cli/report.h"
+#include "cli/suggestion.h"
 #include "cli/task_display.h"
 #include "cli/usage_error.h"
+#include "host/shared_functions.h"
 #include "platform/terminal_text.h"
 #include "platform/wininet.h"
 #include "stores/library_loader.h"
@@ -19,8 +25,80 @@ namespace chartloom::cli {
 using namespace stores;
 namespace {
 
-void printDiagnostic(const char* line) {
-    std::fprintf(stderr, "chartloom: %s\n", printable(line).c_str());
+// What the Internet layer said about failed requests; printed as it comes with --verbose.
+struct Diagnostics {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    bool echo = false;
+};
+Diagnostics g_diagnostics;
+
+void noteDiagnostic(const char* line) {
+    std::lock_guard lock(g_diagnostics.mutex);
+    g_diagnostics.lines.emplace_back(line);
+    if (g_diagnostics.echo)
+        std::fprintf(stderr, "chartloom: %s\n", printable(line).c_str());
+}
+
+// When a request found no chart service at all: where the plug-in looked, and what to do.
+void explainConnectionFailure(const player::Host& host) {
+    bool noConnection = false;
+    for (const auto& m : host.popups().messages())
+        noConnection = noConnection || m.text == "Couldn't connect to Last.fm server.";
+    std::lock_guard lock(g_diagnostics.mutex);
+    if (!noConnection || g_diagnostics.lines.empty())
+        return;
+    // "GET http://host:port/path: cause"
+    const std::string& line = g_diagnostics.lines.front();
+    size_t urlStart = line.find(' ') + 1;
+    size_t pathStart = line.find('/', line.find("//", urlStart) + 2);
+    size_t causeStart = line.find(": ", pathStart);
+    std::string origin = line.substr(urlStart, pathStart + 1 - urlStart);
+    std::string cause = causeStart == std::string::npos ? "" : line.substr(causeStart + 2);
+    const char* proxy = std::getenv("http_proxy");
+    std::string via = proxy && *proxy ? std::string(" (through the proxy ") + proxy + ")" : "";
+    std::fprintf(stderr,
+                 "chartloom: no chart service answered at %s%s: %s. Start one with \"chartloom "
+                 "serve --feeds DIR\" or \"chartloom serve --lastfm\", or let run bring its own "
+                 "with --charts lastfm, --charts DIR or --charts http://HOST:PORT/\n",
+                 printable(origin).c_str(), printable(via).c_str(), printable(cause).c_str());
+}
+
+// The menu item `wanted` names (letter case aside), or a UsageError that says why it cannot
+// run: no such item, nothing selected, or no playlist view for the sort.
+std::string itemToRun(Session& session, const std::string& wanted) {
+    std::vector<player::MenuEntry> menu = session.menu();
+    auto entry = std::find_if(menu.begin(), menu.end(), [&](const player::MenuEntry& e) {
+        return stricmp_utf8(e.name.c_str(), wanted.c_str()) == 0;
+    });
+    if (entry == menu.end()) {
+        std::vector<std::string> names;
+        std::string list;
+        for (const auto& e : menu) {
+            names.push_back(e.name);
+            list += (list.empty() ? "\"" : ", \"") + e.name + "\"";
+        }
+        std::string text = "\"" + wanted + "\" is not a menu item; the items are " + list;
+        if (auto near = nearest(wanted, names))
+            text += ". Did you mean \"" + *near + "\"?";
+        throw UsageError(text);
+    }
+    if (entry->shown)
+        return entry->name;
+    if (session.selection().empty()) {
+        std::string text = "nothing is selected";
+        for (const auto& rule : session.unmatchedRules())
+            text += ": " + rule;
+        if (session.unmatchedRules().empty())
+            text += ": pick tracks with --select (all, artist=NAME, path=PATH or pos=N)";
+        throw UsageError(text);
+    }
+    if (session.caller() != player::Host::caller_playlist) {
+        throw UsageError("\"" + entry->name +
+                         "\" works on a playlist's items: name the playlist with --active NAME "
+                         "(and its folder with --playlists)");
+    }
+    throw UsageError("\"" + entry->name + "\" is not in the menu for this selection");
 }
 
 template <class F>
@@ -55,8 +133,8 @@ int menuCommand(const SessionOptions& options) {
 
 int runCommand(const std::string& item, const SessionOptions& options) {
     Interrupts interrupts;  // before any other thread starts
-    if (options.verbose)
-        InternetSetDiagnostics(printDiagnostic);
+    g_diagnostics.echo = options.verbose;
+    InternetSetDiagnostics(noteDiagnostic);
     return guarded([&] {
         ChartSource charts(options.charts, options.lastfm);  // its threads start masked too
         Session session(options, Session::Access::readWrite);
@@ -65,7 +143,8 @@ int runCommand(const std::string& item, const SessionOptions& options) {
         host.taskRunner().setObserver([&](const player::TaskEvent& e) { display.onEvent(e); });
         interrupts.setRunner(&host.taskRunner());
         interrupts.enter(Interrupts::Phase::running);
-        bool ran = session.run(item);
+        std::vector<std::string> before = playlistContents(host);
+        bool ran = session.run(itemToRun(session, item));
         interrupts.setRunner(nullptr);
         host.taskRunner().setObserver(nullptr);
         if (!ran)
@@ -79,7 +158,16 @@ int runCommand(const std::string& item, const SessionOptions& options) {
             std::fprintf(stderr, "wrote playlist %s\n", printable(name).c_str());
         for (const auto& conflict : outcome.conflicts)
             std::fprintf(stderr, "chartloom: %s\n", printable(conflict).c_str());
-        std::cout << (options.json ? jsonReport(host, nullptr) : summaryText(host));
+        std::vector<std::string> after = playlistContents(host);
+        std::vector<size_t> changed;
+        for (size_t i = 0; i < after.size(); ++i) {
+            if (std::find(before.begin(), before.end(), after[i]) == before.end())
+                changed.push_back(i);
+        }
+        std::cout << (options.json ? jsonReport(host, nullptr)
+                                   : runSummaryText(host, changed, false));
+        if (!interrupts.interrupted())
+            explainConnectionFailure(host);
         if (interrupts.interrupted())
             return 130;
         return host.popups().messages().empty() && outcome.conflicts.empty() ? 0 : 1;

@@ -9,21 +9,21 @@ namespace chartloom::cli {
 
 Selector parseSelector(const std::string& text) {
     if (text == "all")
-        return {Selector::Kind::all, "", 0};
+        return {Selector::Kind::all, "", 0, text};
     auto eq = text.find('=');
     std::string key = text.substr(0, eq),
                 value = eq == std::string::npos ? "" : text.substr(eq + 1);
     if (eq != std::string::npos && key == "artist")
-        return {Selector::Kind::artist, value, 0};
+        return {Selector::Kind::artist, value, 0, text};
     if (eq != std::string::npos && key == "path")
-        return {Selector::Kind::path, value, 0};
+        return {Selector::Kind::path, value, 0, text};
     if (eq != std::string::npos && key == "pos") {
         size_t n = 0;
         auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
         if (ec != std::errc() || end != value.data() + value.size() || n == 0) {
             throw UsageError("--select " + text + ": pos takes a position from 1 on");
         }
-        return {Selector::Kind::position, value, n};
+        return {Selector::Kind::position, value, n, text};
     }
     throw UsageError("--select " + text + ": expected all, artist=NAME, path=PATH or pos=N");
 }

@@ -12,6 +12,7 @@ struct Selector {
     enum class Kind { all, artist, path, position } kind;
     std::string value;
     size_t position = 0;
+    std::string text;  // as given on the command line
 };
 
 // Raises UsageError for a rule it does not know.

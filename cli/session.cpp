@@ -57,6 +57,7 @@ Session::Session(const SessionOptions& options, Access access) : options_(option
             all[index].items[i].selected = true;
             selection_.push_back(items[i]);
         }
+        noteUnmatched(items, rules, "the playlist \"" + all[index].name + "\"");
     } else {
         for (const auto& rule : rules) {
             if (rule.kind == Selector::Kind::position) {
@@ -66,8 +67,21 @@ Session::Session(const SessionOptions& options, Access access) : options_(option
         const auto& library = host_.libraryTracks();
         for (size_t i : select(library, rules))
             selection_.push_back(library[i]);
+        noteUnmatched(library, rules, "the library");
     }
     host_.loadPlugin(pluginFile());
+}
+
+void Session::noteUnmatched(const std::vector<player::Track*>& candidates,
+                            const std::vector<Selector>& rules, const std::string& where) {
+    for (const auto& rule : rules) {
+        if (!select(candidates, {rule}).empty())
+            continue;
+        std::string text = "--select " + rule.text + " matched nothing in " + where;
+        if (rule.kind == Selector::Kind::position)
+            text += " of " + std::to_string(candidates.size()) + " items";
+        unmatched_.push_back(std::move(text));
+    }
 }
 
 std::vector<player::MenuEntry> Session::menu() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/chart_options.h"
+#include "cli/selection.h"
 #include "player/host.h"
 #include "stores/playlist_files.h"
 #include "stores/playlist_store_lock.h"
@@ -38,6 +39,10 @@ public:
     const std::vector<player::Track*>& selection() const { return selection_; }
     const GUID& caller() const { return caller_; }
 
+    // One text per --select rule that picked nothing ("--select artist=bjork matched nothing
+    // in the library").
+    const std::vector<std::string>& unmatchedRules() const { return unmatched_; }
+
     std::vector<player::MenuEntry> menu();
     // Runs the item as a click would. False when the menu does not show it.
     bool run(const std::string& item);
@@ -45,12 +50,16 @@ public:
     stores::WriteOutcome writeBack();
 
 private:
+    void noteUnmatched(const std::vector<player::Track*>& candidates,
+                       const std::vector<Selector>& rules, const std::string& where);
+
     SessionOptions options_;
     player::Host host_;
     std::optional<stores::PlaylistStoreLock> lock_;
     std::vector<stores::StoredPlaylist> loaded_;
     std::vector<player::Track*> selection_;
     GUID caller_ = player::Host::caller_other;
+    std::vector<std::string> unmatched_;
 };
 
 }  // namespace chartloom::cli

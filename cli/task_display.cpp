@@ -33,15 +33,19 @@ void TaskDisplay::redraw(const player::TaskRecord& record) {
 void TaskDisplay::onEvent(const player::TaskEvent& e) {
     using Kind = player::TaskEvent::Kind;
     if (terminal_) {
+        // The last state stays on screen: a finished bar shows 100 %.
         if (e.kind == Kind::closed) {
-            std::fprintf(out_, "\r\033[K");
+            std::fprintf(out_, "\n");
             std::fflush(out_);
         } else if (e.kind != Kind::ranOut) {
             redraw(e.record);
         }
         return;
     }
-    if (e.kind == Kind::opened || e.kind == Kind::status) {
+    // A line per status text, and one when the bar is full, so the log ends at 100 %.
+    bool full = e.kind == Kind::progress && !e.record.progress.empty() &&
+                e.record.progress.back() == TaskStatus::progress_max;
+    if (e.kind == Kind::opened || e.kind == Kind::status || full) {
         std::fprintf(out_, "%s\n", line(e.record).c_str());
         std::fflush(out_);
     }

@@ -168,6 +168,35 @@ TEST_F(Cli, SimilarCommandsRun) {
     EXPECT_EQ(playlist(doc, "#ArtistSimilarCharts")["items"].size(), 70u);
 }
 
+TEST_F(Cli, HumanOutputShowsWhatTheRunChangedAndWhereToLookWhenNothingAnswers) {
+    fs::path lists = dir.path() / "lists";
+    dir.write("lists/Other.m3u8", "#EXTM3U\nOasis/Wonderwall.flac\n");
+    ChildResult r = chartloom({"run", "Artist Charts Playlist", "--library", library.string(),
+                               "--playlists", lists.string(), "--select", "artist=Blur"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("playlist \"#ArtistCharts\" (2 items, active, playing):\n"
+                         "  * 1. Blur/Tender.flac\n  * 2. Blur/Song 2.flac\n"
+                         "(* selected item, <focus> the focused one)\n"
+                         "#ArtistCharts would play now (this player has no audio output)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("Other"), std::string::npos) << r.out;
+
+    ScriptedHttpServer* closed = new ScriptedHttpServer;
+    ChildOptions nowhere;
+    nowhere.env["http_proxy"] = closed->proxyUrl();
+    delete closed;  // nothing listens there any more
+    r = runChild(
+        CHARTLOOM_BIN,
+        {"run", "Artist Charts Playlist", "--library", library.string(), "--select", "artist=Blur"},
+        nowhere);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no chart service answered at http://127.0.0.1:7380/ (through the proxy "),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("--charts lastfm"), std::string::npos) << r.err;
+}
+
 TEST_F(Cli, ErrorMessageExitsOne) {
     fs::path lists = dir.path() / "lists";
     fs::create_directories(lists);
@@ -193,7 +222,20 @@ TEST_F(Cli, BadInputExitsTwoSayingWhatAndWhere) {
         {{"menu", "--library", library.string(), "--select", "bogus"}, "--select bogus"},
         {{"menu", "--library", library.string(), "--select", "pos=1"}, "needs --active"},
         {{"run", "No Such Item", "--library", library.string(), "--select", "all"},
-         "\"No Such Item\" is not in the menu"},
+         "\"No Such Item\" is not a menu item; the items are \"Artist Charts Playlist\", \"Sort "
+         "by Artist Charts\", \"Similar Charts Playlist\", \"Similar Shuffle Playlist\""},
+        {{"run", "similar charts playlst", "--library", library.string(), "--select", "all"},
+         "Did you mean \"Similar Charts Playlist\"?"},
+        {{"run", "artist charts playlist", "--library", library.string(), "--select",
+          "artist=bjork"},
+         "nothing is selected: --select artist=bjork matched nothing in the library"},
+        {{"run", "Sort by Artist Charts", "--library", library.string(), "--playlists",
+          dir.write("lists/Mix.m3u8", "Blur/Tender.flac\n").parent_path().string(), "--active",
+          "Mix", "--select", "pos=99"},
+         "--select pos=99 matched nothing in the playlist \"Mix\" of 1 items"},
+        {{"run", "Sort by Artist Charts", "--library", library.string(), "--select", "all"},
+         "works on a playlist's items: name the playlist with --active NAME"},
+        {{"runn", "Artist Charts Playlist"}, "\"runn\" is not a command; did you mean \"run\"?"},
         {{"menu"}, "--library"},
     };
     for (const auto& c : cases) {
