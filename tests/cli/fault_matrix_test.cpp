@@ -30,6 +30,8 @@ struct Fault {
     int exitCode;         // 1: a message box; 0: the fault does no harm
     std::string top;      // the message of a command that reads the top tracks first
     std::string similar;  // ... the similar artists first; empty: the same as `top`
+    // Connect, stall and overall time-outs in ms: short, so that stalls fail fast.
+    const char* timeouts = "2000,300,3000";
 };
 
 const std::string kNoConnection = "Couldn't connect to Last.fm server.";
@@ -130,7 +132,7 @@ std::vector<Fault> faults() {
          1, kNoConnection, ""},
         // Sizes.
         {"a body of 17 MiB", [](const Feed&) { return withBody(200, std::string(17 << 20, ' ')); },
-         1, kServerError, ""},
+         1, kServerError, "", "5000,5000,120000"},
         {"a header of 200 KiB",
          [](const Feed& f) {
              return withBody(200, f.body).header("X-Big", std::string(200 << 10, 'h'));
@@ -258,14 +260,12 @@ TEST_F(FaultMatrix, EveryFaultAgainstEveryCommand) {
     const auto cases = faults();
     ASSERT_GE(cases.size(), 40u);
     ChildOptions options;
-    options.env = {{"http_proxy", server.proxyUrl()},
-                   {"no_proxy", ""},
-                   {"NO_PROXY", ""},
-                   {"CHARTLOOM_INET_TIMEOUTS", "1000,300,1000"}};
+    options.env = {{"http_proxy", server.proxyUrl()}, {"no_proxy", ""}, {"NO_PROXY", ""}};
     options.timeout = 30s;
     for (const auto& fault : cases) {
         for (const auto& feed : feeds)
             server.route(feed.path, fault.answer(feed));
+        options.env["CHARTLOOM_INET_TIMEOUTS"] = fault.timeouts;
         for (const auto& command : commands) {
             SCOPED_TRACE(std::string(fault.label) + " / " + command.item);
             auto before = snapshot();
