@@ -83,7 +83,9 @@ check-package: package
 	grep -q "plug-in $$root/usr/lib/chartloom/foo_chartloom.so" "$$root/demo.txt" && \
 	echo "package runs from $$root"
 
-demo: build
+demo:
+	@[ -f build/build.ninja ] || echo "The first run builds everything: a few minutes (about 7 on two cores)."
+	@$(MAKE) --no-print-directory build
 	build/cli/chartloom demo
 
 format:

@@ -60,10 +60,11 @@ void show(player::Host& host, size_t consoleFrom, size_t messagesFrom) {
         std::cout << playlistText(host, active);
 }
 
-void runShown(player::Host& host, const std::string& item,
+void runShown(player::Host& host, const std::string& item, const std::string& shows,
               const std::vector<player::Track*>& tracks, const GUID& caller) {
     size_t lines = host.console().lines().size(), messages = host.popups().messages().size();
     heading(item);
+    std::cout << shows << "\n";
     host.runMenuItem(item, tracks, caller);
     show(host, lines, messages);
 }
@@ -92,9 +93,14 @@ int demoCommand(const std::string& dataDir) {
         std::string artist = busiestArtist(host);
         auto selected = tracksOf(host.libraryTracks(), artist);
         heading("Context menu for " + std::to_string(selected.size()) + " tracks of " + artist);
+        std::cout << "The menu names the artist of the selection; the sort is offered only on a "
+                     "playlist.\n";
         std::cout << menuText(host.contextMenu(selected, player::Host::caller_other));
 
-        runShown(host, "Artist Charts Playlist", selected, player::Host::caller_other);
+        runShown(host, "Artist Charts Playlist",
+                 "Fills #ArtistCharts with " + artist + "'s tracks in the order of " + artist +
+                     "'s top-tracks chart, then plays it.",
+                 selected, player::Host::caller_other);
 
         // The sort works on a playlist view: the demo playlist, everything selected.
         auto& all = host.playlists().all();
@@ -109,12 +115,25 @@ int demoCommand(const std::string& dataDir) {
                 items.push_back(static_cast<player::Track*>(item.track.get()));
             }
             heading("Context menu on playlist \"" + all[mix].name + "\"");
+            std::cout << "Everything of the playlist is selected; now the sort is offered.\n";
             std::cout << menuText(host.contextMenu(items, player::Host::caller_playlist));
-            runShown(host, "Sort by Artist Charts", items, player::Host::caller_playlist);
+            runShown(host, "Sort by Artist Charts",
+                     "Moves the selected tracks of the playlist's main artist into one block in "
+                     "chart order; the others keep their places.",
+                     items, player::Host::caller_playlist);
         }
 
-        runShown(host, "Similar Charts Playlist", selected, player::Host::caller_other);
-        runShown(host, "Similar Shuffle Playlist", selected, player::Host::caller_other);
+        runShown(host, "Similar Charts Playlist",
+                 "Fills #ArtistSimilarCharts with tracks of " + artist +
+                     " and the artists the service lists as similar, ordered by similarity "
+                     "times chart standing. The Verve is in that list but unknown to the demo's "
+                     "chart service, on purpose: its error line is expected, and the playlist "
+                     "is made from the others.",
+                 selected, player::Host::caller_other);
+        runShown(host, "Similar Shuffle Playlist",
+                 "Fills #ArtistSimilarCharts with 70 tracks drawn at random from the same "
+                 "artists, the more similar ones more often.",
+                 selected, player::Host::caller_other);
         host.taskRunner().setObserver(nullptr);
         std::cout << "\nDone. Nothing was written: the demo keeps its playlists in memory.\n";
         return host.violations().list().empty() ? 0 : 1;
