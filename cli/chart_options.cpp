@@ -9,8 +9,6 @@
 namespace chartloom::cli {
 
 void addLastfmOptions(CLI::App* command, LastfmSettings& s) {
-    command->add_option("--api-key", s.apiKey,
-                        "Last.fm API key (default: $LASTFM_API_KEY, which keeps it out of ps)");
     command->add_option("--lastfm-url", s.url, "Root of the Last.fm 2.0 API")
         ->capture_default_str();
     command->add_option("--cache", s.cache,

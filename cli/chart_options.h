@@ -21,7 +21,7 @@ struct LastfmSettings {
     bool offline = false;
 };
 
-// --api-key, --lastfm-url, --cache, --max-age, --rate, --offline.
+// --lastfm-url, --cache, --max-age, --rate, --offline (the key is one of the shared options).
 void addLastfmOptions(CLI::App* command, LastfmSettings& settings);
 
 // The bridge's options: the key from --api-key or LASTFM_API_KEY, the cache file (default

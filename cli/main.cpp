@@ -8,15 +8,19 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/config_file.h"
 #include "cli/install_paths.h"
 #include "cli/serve_command.h"
 #include "cli/suggestion.h"
 
 namespace {
 
+const char* const kSharedFooter =
+    "Also: --library, --playlists, --charts and --api-key (see chartloom --help), which\n"
+    "config.toml may set for every command.";
+
 void addSessionOptions(CLI::App* command, chartloom::cli::SessionOptions& o) {
-    command->add_option("--library", o.library, "Library JSON file or music folder")->required();
-    command->add_option("--playlists", o.playlists, "Playlist store: a folder of *.m3u8");
+    command->fallthrough()->footer(kSharedFooter);
     command->add_option("--active", o.active, "Open the menu on this playlist's view");
     // One value per use, so that a menu item's name after it is not taken for a second rule.
     command->add_option("--select", o.select, "all, artist=NAME, path=PATH or pos=N (repeatable)")
@@ -33,15 +37,28 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.set_version_flag("--version", "chartloom " CHARTLOOM_VERSION);
 
+    // Options every command may use, which the configuration file may also set.
+    chartloom::cli::SharedOptions shared;
+    const std::string configFile = chartloom::cli::defaultConfigFile();
+    CLI::Option* config =
+        app.set_config("--config", configFile, "Read option defaults from this TOML file");
+    app.allow_config_extras(CLI::config_extras_mode::error);  // a misspelt key is an error
+    app.add_option("--library", shared.library, "Music folder, library index or library JSON file");
+    app.add_option("--playlists", shared.playlists, "Playlist folder: every *.m3u8 in it");
+    app.add_option("--charts", shared.charts,
+                   "Where run gets charts: lastfm, a feeds folder, or http://HOST:PORT/");
+    app.add_option("--api-key", shared.apiKey,
+                   "Last.fm API key (default: $LASTFM_API_KEY, which keeps it out of ps)");
+
     chartloom::cli::ServeOptions serveOptions;
     CLI::App* serve = app.add_subcommand(
         "serve", "Answer the chart feeds over HTTP, from a folder, from Last.fm, or both");
+    serve->fallthrough()->footer(kSharedFooter);
     serve->add_option("--feeds", serveOptions.feeds,
                       "Folder of <artist>/toptracks.xml and similar.xml (wins over --lastfm)");
     serve->add_flag("--lastfm", serveOptions.lastfm, "Answer live from the Last.fm 2.0 API");
     chartloom::cli::addLastfmOptions(serve, serveOptions.live);
-    for (const char* live :
-         {"--api-key", "--lastfm-url", "--cache", "--max-age", "--rate", "--offline"}) {
+    for (const char* live : {"--lastfm-url", "--cache", "--max-age", "--rate", "--offline"}) {
         serve->get_option(live)->needs("--lastfm");
     }
     serve->add_option("--bind", serveOptions.bind, "Address to listen on")->capture_default_str();
@@ -57,8 +74,6 @@ int main(int argc, char** argv) {
     CLI::App* run = app.add_subcommand("run", "Run a context menu item as a click would");
     run->add_option("item", item, "The item's name, e.g. \"Artist Charts Playlist\"")->required();
     addSessionOptions(run, runOptions);
-    run->add_option("--charts", runOptions.charts,
-                    "Where charts come from: lastfm, a feeds folder, or http://HOST:PORT/");
     chartloom::cli::addLastfmOptions(run, runOptions.lastfm);
 
     std::string folder;
@@ -68,6 +83,10 @@ int main(int argc, char** argv) {
     std::string data = chartloom::cli::demoDataFolder();
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
     demo->add_option("--data", data, "Demo data folder");
+
+    CLI::App* configShow = app.add_subcommand(
+        "config", "Show the configuration file read and the option defaults in force");
+    configShow->fallthrough();
 
     // A word where the command goes that is no command: say so, and what was probably meant.
     if (argc > 1 && argv[1][0] != '-') {
@@ -84,11 +103,36 @@ int main(int argc, char** argv) {
     }
     try {
         app.parse(argc, argv);
+    } catch (const CLI::ConfigError& e) {
+        std::fprintf(stderr,
+                     "chartloom: %s: %s (it may set library, playlists, charts and api-key, or "
+                     "any option of a command in a [command] section)\n",
+                     config->as<std::string>().c_str(), e.what());
+        return 2;
     } catch (const CLI::ParseError& e) {
         int rc = app.exit(e);
         return rc == 0 ? 0 : 2;
     }
     using namespace chartloom::cli;
+    if (*configShow)
+        return configCommand(
+            config->as<std::string>(),
+            std::any_of(argv + 1, argv + argc,
+                        [](const char* a) { return std::string_view(a).starts_with("--config"); }),
+            shared);
+    for (SessionOptions* o : {&menuOptions, &runOptions}) {
+        o->library = shared.library.value_or("");
+        o->playlists = shared.playlists;
+        o->charts = shared.charts;
+    }
+    runOptions.lastfm.apiKey = serveOptions.live.apiKey = shared.apiKey;
+    if ((*menu || *run) && !shared.library) {
+        std::fprintf(stderr,
+                     "chartloom: --library is required: a music folder, a library index or a "
+                     "library JSON file (or set library in %s)\n",
+                     configFile.c_str());
+        return 2;
+    }
     if (*serve)
         return serveCommand(serveOptions);
     if (*menu)

@@ -197,6 +197,32 @@ TEST_F(Cli, HumanOutputShowsWhatTheRunChangedAndWhereToLookWhenNothingAnswers) {
     EXPECT_NE(r.err.find("--charts lastfm"), std::string::npos) << r.err;
 }
 
+TEST_F(Cli, ConfigurationFileGivesDefaultsTheCommandLineOverrides) {
+    fs::path other = dir.write("other.json", R"({"tracks": [
+  {"path": "Oasis/Wonderwall.flac", "meta": {"artist": ["Oasis"], "title": ["Wonderwall"]}}]})");
+    dir.write("config/chartloom/config.toml",
+              "library = \"" + library.string() + "\"\napi-key = \"0123456789abcdef\"\n");
+    ChildOptions options;
+    options.env["XDG_CONFIG_HOME"] = (dir.path() / "config").string();
+    ChildResult r = chartloom({"menu", "--select", "all", "--json"}, options);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out)["menu"][0]["text"], "Blur's Charts Playlist");
+    r = chartloom({"menu", "--select", "all", "--json", "--library", other.string()}, options);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out)["menu"][0]["text"], "Oasis' Charts Playlist");
+
+    r = chartloom({"config"}, options);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("library = \"" + library.string() + "\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("api-key = \"************cdef\""), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("0123456789ab"), std::string::npos);
+
+    dir.write("config/chartloom/config.toml", "libary = \"x\"\n");
+    r = chartloom({"menu", "--select", "all"}, options);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("config.toml"), std::string::npos) << r.err;
+}
+
 TEST_F(Cli, ErrorMessageExitsOne) {
     fs::path lists = dir.path() / "lists";
     fs::create_directories(lists);
