@@ -1,0 +1,58 @@
+#include "player/track_store.h"
+
+#include <new>
+
+namespace player {
+
+TrackStore::TrackStore(const TrackContext& context) : context_(context) {}
+
+TrackStore::~TrackStore() {
+    for (Track* t : tracks_) {
+        if (t)
+            t->~Track();
+    }
+}
+
+const char* TrackStore::shared(std::string_view text) {
+    auto found = texts_.find(text);
+    if (found == texts_.end())
+        found = texts_.insert(arena_.copy(text)).first;
+    return found->data();
+}
+
+Track& TrackStore::add(const TrackRecord& record) {
+    tracks_.push_back(nullptr);  // room first, so nothing can fail once the track is built
+    auto* meta = arena_.allocateArray<MetaField>(record.metaCount());
+    for (size_t f = 0; f < record.metaCount(); ++f) {
+        size_t count = record.valueCount(f);
+        auto* values = arena_.allocateArray<const char*>(count);
+        for (size_t n = 0; n < count; ++n)
+            values[n] = shared(record.value(f, n));
+        new (&meta[f]) MetaField{shared(record.metaName(f)), values, static_cast<uint32_t>(count)};
+    }
+    auto* info = arena_.allocateArray<InfoField>(record.infoCount());
+    for (size_t f = 0; f < record.infoCount(); ++f)
+        new (&info[f]) InfoField{shared(record.infoName(f)), shared(record.infoValue(f))};
+    TrackShape shape{arena_.copy(record.path()),
+                     {meta, record.metaCount()},
+                     {info, record.infoCount()},
+                     record.unreadable()};
+    auto* track = new (arena_.allocateArray<Track>(1)) Track(shape, context_);
+    tracks_.back() = track;
+    if (indexed_)
+        byPath_.try_emplace(track->pathView(), track);
+    return *track;
+}
+
+Track* TrackStore::find(std::string_view path) const {
+    if (!indexed_) {
+        byPath_.reserve(tracks_.size());
+        for (Track* t : tracks_)
+            byPath_.try_emplace(t->pathView(), t);
+        indexed_ = true;
+    }
+    auto found = byPath_.find(path);
+    return found == byPath_.end() ? nullptr : found->second;
+}
+
+}  // namespace player
