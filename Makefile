@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
     libcurl4-openssl-dev libutf8proc-dev libgtest-dev libgmock-dev libbenchmark-dev \
-    libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev
+    libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev libsqlite3-dev
 
 .PHONY: all setup build check check-normal check-asan check-tsan fuzz bench demo format clean
 

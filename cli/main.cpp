@@ -1,6 +1,7 @@
 // The `chartloom` command line: the reference host as a tool.
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,11 @@
 namespace {
 
 void addSessionOptions(CLI::App* command, chartloom::cli::SessionOptions& o) {
-    command->add_option("--library", o.library, "Library JSON file or music folder")->required();
+    command
+        ->add_option("--library", o.library,
+                     "Library JSON file, library index, or music folder (indexed in the "
+                     "cache folder)")
+        ->required();
     command->add_option("--playlists", o.playlists, "Playlist store: a folder of *.m3u8");
     command->add_option("--active", o.active, "Open the menu on this playlist's view");
     command->add_option("--select", o.select, "all, artist=NAME, path=PATH or pos=N (repeatable)");
@@ -42,8 +47,12 @@ int main(int argc, char** argv) {
     addSessionOptions(run, runOptions);
 
     std::string folder;
-    CLI::App* scan = app.add_subcommand("scan", "Read a music folder and print its library JSON");
+    std::optional<std::string> index;
+    CLI::App* scan = app.add_subcommand(
+        "scan", "Read a music folder: print its library JSON, or bring an index up to date");
     scan->add_option("folder", folder, "Music folder")->required();
+    scan->add_option("--index", index,
+                     "Library index to create or update (only new and changed files are read)");
 
     std::string data = CHARTLOOM_SOURCE_DIR "/data/demo";
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
@@ -63,7 +72,7 @@ int main(int argc, char** argv) {
     if (*run)
         return runCommand(item, runOptions);
     if (*scan)
-        return scanCommand(folder);
+        return scanCommand(folder, index);
     if (*demo)
         return demoCommand(data);
     return 2;

@@ -1,7 +1,9 @@
 #include "cli/session.h"
 
+#include <cstdio>
 #include <cstdlib>
 
+#include "cli/scan_display.h"
 #include "cli/selection.h"
 #include "cli/usage_error.h"
 #include "stores/library_loader.h"
@@ -15,8 +17,16 @@ std::string pluginFile() {
 }
 
 Session::Session(const SessionOptions& options) : options_(options) {
-    for (auto& t : readLibrary(options.library))
-        host_.addTrack(std::move(t.path), std::move(t.fields));
+    {
+        ScanDisplay display(stderr);
+        LoadReport report = loadLibrary(
+            options.library, [&](const player::TrackRecord& r) { host_.addTrack(r); },
+            display.observer());
+        display.finish();
+        // A music folder's index says what changed since the last command, if anything did.
+        if (report.refreshed && report.counts.changed())
+            std::fprintf(stderr, "%s\n", summaryLine(report.counts).c_str());
+    }
     if (options.active && !options.playlists) {
         throw UsageError("--active needs --playlists");
     }
