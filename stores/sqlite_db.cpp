@@ -32,6 +32,8 @@ void SqliteDb::fail(int code, const std::string& doing) const {
     std::string why = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(code);
     if (kind == Kind::locked)
         why = "it is in use by another program (" + why + ")";
+    if (kind == Kind::foreign)
+        throw IndexError(kind, name_ + ": not a chartloom library index (" + why + ")");
     throw IndexError(kind, name_ + ": " + doing + ": " + why);
 }
 

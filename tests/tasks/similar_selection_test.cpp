@@ -35,10 +35,10 @@ UsedArtists referenceSelection(const SimilarArtistList& similar, const track_lis
 
 // Case variants (ASCII and beyond), a name that is a prefix of another, an empty name.
 const std::vector<std::string> names = {
-    "Blur",  "blur",    "BLUR",     "Björk",   "BJÖRK", "björk",  "Sigur Rós", "SIGUR RÓS",
-    "Oasis", "Oasis ",  "Oasi",     "",        "İ",     "i",      "I",         "Pulp",
-    "pulp",  "The The", "the the",  "ΣΊΓΜΑ",   "σίγμα", "Muse",   "Keane",     "Suede",
-    "Elbow", "Doves",   "Travis",   "Ash",     "Gene",  "Sleeper"};
+    "Blur",  "blur",    "BLUR",    "Björk", "BJÖRK", "björk",  "Sigur Rós", "SIGUR RÓS",
+    "Oasis", "Oasis ",  "Oasi",    "",      "İ",     "i",      "I",         "Pulp",
+    "pulp",  "The The", "the the", "ΣΊΓΜΑ", "σίγμα", "Muse",   "Keane",     "Suede",
+    "Elbow", "Doves",   "Travis",  "Ash",   "Gene",  "Sleeper"};
 
 std::string anyName(std::mt19937& rng) {
     return names[rng() % names.size()];
