@@ -33,12 +33,14 @@ stores::ScanObserver ScanDisplay::observer() {
 
 void ScanDisplay::progress(size_t done, size_t total) {
     auto now = Clock::now();
+    if (done <= 1)
+        started_ = now;  // the rate counts reading only, not the look through the folder
     auto interval = terminal_ ? std::chrono::milliseconds(100) : std::chrono::milliseconds(500);
     if (done != total && now - shown_ < interval)
         return;
     shown_ = now;
     double seconds = std::chrono::duration<double>(now - started_).count();
-    double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    double rate = seconds > 0 && done > 1 ? static_cast<double>(done - 1) / seconds : 0;
     std::string text = "scanning " + progressBar(done, total) + " " + std::to_string(done) + "/" +
                        std::to_string(total) + " files";
     if (rate > 0) {
