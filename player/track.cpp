@@ -32,15 +32,14 @@ int Track::service_add_ref() noexcept {
 }
 
 int Track::service_release() noexcept {
-    int now = refs_.load();
-    while (now > 0 && !refs_.compare_exchange_weak(now, now - 1)) {
-    }
-    if (now <= 0) {
+    int before = refs_.fetch_sub(1);
+    if (before <= 0) {
+        refs_.fetch_add(1);  // undone: the count never goes below zero for long
         context_.violations.report("track reference released more often than taken: " +
                                    std::string(pathView()));
         return 0;
     }
-    return now - 1;
+    return before - 1;
 }
 
 bool Track::service_query(service_base*& out, const GUID&) noexcept {
@@ -68,7 +67,7 @@ bool Track::readInfo(const TrackInfo*& out) const {
 size_t Track::findMeta(const char* name) const {
     checkLock("findMeta");
     for (size_t i = 0; i < metaCount_; ++i) {
-        if (std::strcmp(meta_[i].name, name) == 0)
+        if (meta_[i].name[0] == name[0] && std::strcmp(meta_[i].name, name) == 0)
             return i;
     }
     return none;
@@ -91,7 +90,7 @@ const char* Track::metaValue(size_t field, size_t n) const {
 size_t Track::findInfo(const char* name) const {
     checkLock("findInfo");
     for (size_t i = 0; i < infoCount_; ++i) {
-        if (std::strcmp(info_[i].name, name) == 0)
+        if (info_[i].name[0] == name[0] && std::strcmp(info_[i].name, name) == 0)
             return i;
     }
     return none;

@@ -14,30 +14,28 @@ TrackStore::~TrackStore() {
 }
 
 const char* TrackStore::shared(std::string_view text) {
-    auto found = texts_.find(text);
-    if (found == texts_.end())
-        found = texts_.insert(arena_.copy(text)).first;
-    return found->data();
+    return shared_.share(text);
 }
 
 Track& TrackStore::add(const TrackRecord& record) {
     tracks_.push_back(nullptr);  // room first, so nothing can fail once the track is built
-    auto* meta = arena_.allocateArray<MetaField>(record.metaCount());
+    void* slot = tables_.allocateArray<Track>(1);
+    auto* meta = tables_.allocateArray<MetaField>(record.metaCount());
     for (size_t f = 0; f < record.metaCount(); ++f) {
         size_t count = record.valueCount(f);
-        auto* values = arena_.allocateArray<const char*>(count);
+        auto* values = tables_.allocateArray<const char*>(count);
         for (size_t n = 0; n < count; ++n)
             values[n] = shared(record.value(f, n));
         new (&meta[f]) MetaField{shared(record.metaName(f)), values, static_cast<uint32_t>(count)};
     }
-    auto* info = arena_.allocateArray<InfoField>(record.infoCount());
+    auto* info = tables_.allocateArray<InfoField>(record.infoCount());
     for (size_t f = 0; f < record.infoCount(); ++f)
         new (&info[f]) InfoField{shared(record.infoName(f)), shared(record.infoValue(f))};
-    TrackShape shape{arena_.copy(record.path()),
+    TrackShape shape{paths_.copy(record.path()),
                      {meta, record.metaCount()},
                      {info, record.infoCount()},
                      record.unreadable()};
-    auto* track = new (arena_.allocateArray<Track>(1)) Track(shape, context_);
+    auto* track = new (slot) Track(shape, context_);
     tracks_.back() = track;
     if (indexed_)
         byPath_.try_emplace(track->pathView(), track);
