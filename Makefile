@@ -50,10 +50,12 @@ check: fuzz check-normal check-asan check-tsan
 fuzz: | setup
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCHARTLOOM_FUZZ=ON -DCHARTLOOM_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_xml
-	mkdir -p build-fuzz/corpus
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_xml fuzz_library_json
+	mkdir -p build-fuzz/corpus build-fuzz/corpus-library-json
 	build-fuzz/fuzz/fuzz_xml -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
 	    -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus fuzz/corpus/xml
+	build-fuzz/fuzz/fuzz_library_json -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	    -timeout=10 -rss_limit_mb=4096 build-fuzz/corpus-library-json fuzz/corpus/library_json
 
 bench: build
 	@for b in build/bench/bench_*; do echo "== $$b"; $$b; done

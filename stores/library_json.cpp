@@ -32,7 +32,8 @@ public:
         }
         size_ = static_cast<size_t>(st.st_size);
         if (size_ > 0) {
-            void* at = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+            // Mapped in one go: cheaper than a fault per page for a file read whole.
+            void* at = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
             if (at == MAP_FAILED) {
                 int err = errno;
                 ::close(fd);
