@@ -61,9 +61,14 @@ std::string summaryLine(const ScanCounts& c) {
 ScanCounts updateIndex(LibraryIndex& index, const fs::path& folder, const ScanObserver& observer) {
     fs::path root = absoluteFolder(folder);
     std::vector<AudioFile> found = listAudioFiles(root, observer.problem);
-    std::vector<IndexedFile> known =
-        index.root() == root.string() ? index.files() : std::vector<IndexedFile>{};
+    // An index of another folder keeps nothing: every row goes, every file is new.
+    bool sameRoot = index.root() == root.string();
+    std::vector<IndexedFile> known = index.files();
     ScanCounts counts;
+    if (!sameRoot) {
+        counts.removed = known.size();
+        known.clear();
+    }
 
     // Both lists are in key order: one merge tells new, changed, unchanged and gone apart.
     std::vector<const AudioFile*> toRead;
@@ -91,7 +96,7 @@ ScanCounts updateIndex(LibraryIndex& index, const fs::path& folder, const ScanOb
 
     {
         Transaction t(index.db());
-        if (index.root() != root.string()) {
+        if (!sameRoot) {
             index.db().exec("DELETE FROM tracks");
             index.setRoot(root.string());
         }
@@ -99,7 +104,7 @@ ScanCounts updateIndex(LibraryIndex& index, const fs::path& folder, const ScanOb
             index.erase(*key);
         t.commit();
     }
-    counts.removed = gone.size();
+    counts.removed += gone.size();
 
     // Written in batches: a killed scan loses at most the batch it was writing.
     using Clock = std::chrono::steady_clock;
