@@ -204,6 +204,7 @@ int childMain(int argc, char** argv) {
     auto start = Clock::now();
     if (std::strcmp(argv[1], "--child-load") == 0 && argc == 3) {
         player::Host host;
+        host.reserveTracks(chartloom::stores::expectedTracks(argv[2]));
         chartloom::stores::loadLibrary(argv[2],
                                        [&](const player::TrackRecord& r) { host.addTrack(r); });
         if (host.libraryTracks().size() != shape.tracks)

@@ -19,6 +19,7 @@ std::string pluginFile() {
 Session::Session(const SessionOptions& options) : options_(options) {
     {
         ScanDisplay display(stderr);
+        host_.reserveTracks(expectedTracks(options.library));
         LoadReport report = loadLibrary(
             options.library, [&](const player::TrackRecord& r) { host_.addTrack(r); },
             display.observer());

@@ -99,6 +99,11 @@ Track& Host::addTrack(const TrackRecord& record) {
     return t;
 }
 
+void Host::reserveTracks(size_t tracks) {
+    tracks_.reserve(tracks);
+    library_.reserve(tracks);
+}
+
 Track& Host::addTrack(std::string_view path, const TrackFields& fields) {
     return addTrack(TrackRecord(path, fields));
 }

@@ -63,6 +63,8 @@ public:
     // Tracks. A library track is found by LibraryService; a stray one (a playlist entry whose
     // file is not in the library) is not, and its record cannot be read.
     Track& addTrack(const TrackRecord& record);
+    // A hint before adding many library tracks: room for about `tracks` more.
+    void reserveTracks(size_t tracks);
     Track& addTrack(std::string_view path, const TrackFields& fields);
     Track& addStrayTrack(std::string_view path);
     Track& addStrayTrack(std::string_view path, const TrackFields& fields);

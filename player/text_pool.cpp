@@ -6,9 +6,17 @@
 
 namespace player {
 
-void TextPool::grow() {
+void TextPool::reserve(size_t texts) {
+    size_t size = slots_.empty() ? 1024 : slots_.size();
+    while (size < texts * 2)
+        size *= 2;
+    if (size > slots_.size())
+        grow(size);
+}
+
+void TextPool::grow(size_t size) {
     std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+    slots_.assign(size, Slot{});
     size_t mask = slots_.size() - 1;
     for (const Slot& s : old) {
         if (!s.text)
@@ -24,7 +32,7 @@ const char* TextPool::share(std::string_view text) {
     if (text.size() > UINT32_MAX)
         throw std::length_error("text too long to keep");
     if ((used_ + 1) * 2 > slots_.size())
-        grow();
+        grow(slots_.empty() ? 1024 : slots_.size() * 2);
     auto hash = static_cast<uint32_t>(std::hash<std::string_view>()(text));
     size_t mask = slots_.size() - 1;
     size_t i = hash & mask;

@@ -16,6 +16,8 @@ public:
     explicit TextPool(TextArena& arena) : arena_(arena) {}
     // The one NUL-terminated copy of `text`, which lives as long as the arena.
     const char* share(std::string_view text);
+    // Room for `texts` distinct texts without growing.
+    void reserve(size_t texts);
 
 private:
     struct Slot {
@@ -23,7 +25,7 @@ private:
         uint32_t length = 0;
         uint32_t hash = 0;
     };
-    void grow();
+    void grow(size_t size);
 
     TextArena& arena_;
     std::vector<Slot> slots_;  // a power of two in size, at most half full

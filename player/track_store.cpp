@@ -42,6 +42,11 @@ Track& TrackStore::add(const TrackRecord& record) {
     return *track;
 }
 
+void TrackStore::reserve(size_t tracks) {
+    tracks_.reserve(tracks_.size() + tracks);
+    shared_.reserve(tracks + tracks / 4);  // a title each, and what tracks share
+}
+
 Track* TrackStore::find(std::string_view path) const {
     if (!indexed_) {
         byPath_.reserve(tracks_.size());

@@ -24,6 +24,8 @@ public:
     TrackStore& operator=(const TrackStore&) = delete;
 
     Track& add(const TrackRecord& record);
+    // Room for about `tracks` more tracks, to spare the growing on the way.
+    void reserve(size_t tracks);
     // The first track added with this path, or null.
     Track* find(std::string_view path) const;
     size_t size() const { return tracks_.size(); }

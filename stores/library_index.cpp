@@ -129,6 +129,11 @@ std::vector<IndexedFile> LibraryIndex::files() {
     return out;
 }
 
+size_t LibraryIndex::size() {
+    Statement s(*db_, "SELECT count(*) FROM tracks");
+    return s.step() ? static_cast<size_t>(s.integer(0)) : 0;
+}
+
 size_t LibraryIndex::unreadableCount() {
     Statement s(*db_, "SELECT count(*) FROM tracks WHERE unreadable != 0");
     return s.step() ? static_cast<size_t>(s.integer(0)) : 0;

@@ -39,6 +39,7 @@ public:
     // Every row's key and stamp, in key order.
     std::vector<IndexedFile> files();
     size_t unreadableCount();
+    size_t size();
 
     // Changes, to be made inside a Transaction on db().
     void put(const AudioFile& file, const player::TrackRecord* fields);  // null: unreadable

@@ -80,6 +80,21 @@ LoadReport loadLibrary(const fs::path& source, const TrackSink& sink,
     return report;
 }
 
+size_t expectedTracks(const fs::path& source) {
+    std::error_code ec;
+    if (!fs::is_regular_file(source, ec))
+        return 0;
+    if (looksLikeIndex(source)) {
+        try {
+            return LibraryIndex::openForReading(source).size();
+        } catch (const StoreError&) {
+            return 0;  // the load itself will say what is wrong
+        }
+    }
+    auto size = fs::file_size(source, ec);
+    return ec ? 0 : static_cast<size_t>(size / 200);  // a track takes 150 to 250 bytes
+}
+
 std::vector<LibraryTrack> readLibraryJson(const fs::path& file) {
     std::vector<LibraryTrack> tracks;
     readLibraryJson(file, [&](const player::TrackRecord& r) {

@@ -34,6 +34,10 @@ struct LoadReport {
 LoadReport loadLibrary(const std::filesystem::path& source, const TrackSink& sink,
                        const ScanObserver& observer = {});
 
+// About how many tracks `source` holds, cheaply: the rows of an index, an estimate from the
+// size of a JSON file, 0 for a folder or when unknown.
+size_t expectedTracks(const std::filesystem::path& source);
+
 // A library JSON file as a list, for small libraries.
 std::vector<LibraryTrack> readLibraryJson(const std::filesystem::path& file);
 
