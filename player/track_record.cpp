@@ -67,11 +67,21 @@ void TrackRecord::clearInfo() {
 
 namespace {
 
-// Stable sort by name, then drop all but the last of each run of equal names.
+// Stable sort by name, then drop all but the last of each run of equal names. A track has a
+// handful of fields: those take an insertion sort, which allocates nothing.
 template <class Field, class Name>
 void sortKeepingLast(std::vector<Field>& fields, Name name) {
-    std::stable_sort(fields.begin(), fields.end(),
-                     [&](const Field& a, const Field& b) { return name(a) < name(b); });
+    if (fields.size() > 16) {
+        std::stable_sort(fields.begin(), fields.end(),
+                         [&](const Field& a, const Field& b) { return name(a) < name(b); });
+    }
+    for (size_t i = 1; i < fields.size() && fields.size() <= 16; ++i) {
+        Field f = fields[i];
+        size_t j = i;
+        for (; j > 0 && name(f) < name(fields[j - 1]); --j)
+            fields[j] = fields[j - 1];
+        fields[j] = f;
+    }
     size_t out = 0;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i + 1 < fields.size() && name(fields[i]) == name(fields[i + 1]))

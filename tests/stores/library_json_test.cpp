@@ -119,6 +119,23 @@ TEST(LibraryJson, ReadsAsADocumentTreeWould) {
     EXPECT_EQ(tracks[2].fields.meta, (Meta{{"title", {}}}));
 }
 
+TEST(LibraryJson, ManyFieldsSortAsFewDo) {
+    for (int count : {3, 40}) {
+        std::string meta;
+        for (int i = count - 1; i >= 0; --i)
+            meta += "\"f" + std::to_string(100 + i) + "\": \"v" + std::to_string(i) + "\", ";
+        auto tracks = readText("{\"tracks\": [{\"path\": \"a\", \"meta\": {" + meta +
+                               "\"f101\": \"last\"}}]}");
+        ASSERT_EQ(tracks.size(), 1u);
+        const auto& got = tracks[0].fields.meta;
+        ASSERT_EQ(got.size(), static_cast<size_t>(count)) << count;
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(got[i].first, "f" + std::to_string(100 + i)) << count;
+            EXPECT_EQ(got[i].second[0], i == 1 ? "last" : "v" + std::to_string(i)) << count;
+        }
+    }
+}
+
 std::string written(const std::vector<player::TrackRecord>& records) {
     std::string out;
     stores::LibraryJsonWriter writer(out);
