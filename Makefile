@@ -50,7 +50,7 @@ check-tsan: | setup
 # The fuzz minute first, so the run ends on the test summaries.
 check: fuzz check-package check-normal check-asan check-tsan
 
-FUZZ_TARGETS := xml feeds m3u8 feed_target
+FUZZ_TARGETS := xml feeds m3u8 feed_target library_json
 
 # Each target for FUZZ_SECONDS, growing its corpus in build-fuzz/corpus/<target>.
 fuzz: | setup

@@ -2,6 +2,7 @@
 // error, 1 showed an error message, 2 bad usage or unreadable input, 130 aborted with Ctrl-C.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "cli/session.h"
@@ -10,7 +11,8 @@ namespace chartloom::cli {
 
 int menuCommand(const SessionOptions& options);
 int runCommand(const std::string& item, const SessionOptions& options);
-int scanCommand(const std::string& folder);
+// Without an index, prints the folder's library JSON.
+int scanCommand(const std::string& folder, const std::optional<std::string>& index);
 // `data` holds library.json, feeds/ and playlists/.
 int demoCommand(const std::string& data);
 

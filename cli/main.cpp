@@ -77,8 +77,12 @@ int main(int argc, char** argv) {
     chartloom::cli::addLastfmOptions(run, runOptions.lastfm);
 
     std::string folder;
-    CLI::App* scan = app.add_subcommand("scan", "Read a music folder and print its library JSON");
+    std::optional<std::string> index;
+    CLI::App* scan = app.add_subcommand(
+        "scan", "Read a music folder: print its library JSON, or bring an index up to date");
     scan->add_option("folder", folder, "Music folder")->required();
+    scan->add_option("--index", index,
+                     "Library index to create or update (only new and changed files are read)");
 
     std::string data = chartloom::cli::demoDataFolder();
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
@@ -140,7 +144,7 @@ int main(int argc, char** argv) {
     if (*run)
         return runCommand(item, runOptions);
     if (*scan)
-        return scanCommand(folder);
+        return scanCommand(folder, index);
     if (*demo)
         return demoCommand(data);
     return 2;

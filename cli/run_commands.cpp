@@ -12,12 +12,15 @@
 #include "cli/interrupts.h"
 #include "cli/progress_bar.h"
 #include "cli/report.h"
+#include "cli/scan_display.h"
 #include "cli/suggestion.h"
 #include "cli/task_display.h"
 #include "cli/usage_error.h"
 #include "host/shared_functions.h"
 #include "platform/terminal_text.h"
 #include "platform/wininet.h"
+#include "stores/folder_scan.h"
+#include "stores/library_json.h"
 #include "stores/library_loader.h"
 #include "stores/store_error.h"
 
@@ -174,21 +177,32 @@ int runCommand(const std::string& item, const SessionOptions& options) {
     });
 }
 
-int scanCommand(const std::string& folder) {
+int scanCommand(const std::string& folder, const std::optional<std::string>& index) {
     return guarded([&] {
-        bool terminal = ::isatty(fileno(stderr)) != 0;
-        auto tracks = scanMusicFolder(folder, [&](size_t done, size_t total) {
-            if (terminal) {
-                std::fprintf(stderr, "\r\033[Kscanning %s %zu/%zu",
-                             progressBar(done, total).c_str(), done, total);
-            } else if (done == total || done % 100 == 0) {
-                std::fprintf(stderr, "scanning %zu/%zu\n", done, total);
+        ScanCounts counts;
+        {
+            ScanDisplay display(stderr);
+            if (index) {
+                counts = refreshIndexFile(*index, folder, display.observer(), false);
+            } else {
+                // Written as it is made, so a big library never sits whole in memory.
+                std::string out;
+                LibraryJsonWriter writer(out);
+                counts = scanFolder(
+                    folder,
+                    [&](const player::TrackRecord& r) {
+                        writer.add(r);
+                        if (out.size() > (1u << 20)) {
+                            std::cout << out;
+                            out.clear();
+                        }
+                    },
+                    display.observer());
+                writer.finish();
+                std::cout << out << "\n" << std::flush;
             }
-        });
-        if (terminal)
-            std::fprintf(stderr, "\r\033[K");
-        std::fprintf(stderr, "%zu tracks\n", tracks.size());
-        std::cout << libraryToJson(tracks) << "\n";
+        }
+        std::fprintf(stderr, "%s\n", summaryLine(counts).c_str());
         return 0;
     });
 }

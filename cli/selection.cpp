@@ -31,11 +31,11 @@ Selector parseSelector(const std::string& text) {
 namespace {
 
 bool hasArtist(const player::Track& track, const std::string& artist) {
-    for (const auto& [name, values] : track.fields().meta) {
-        if (name != "artist")
+    for (const player::MetaField& field : track.meta()) {
+        if (std::string_view(field.name) != "artist")
             continue;
-        for (const auto& v : values) {
-            if (stricmp_utf8(v.c_str(), artist.c_str()) == 0)
+        for (const char* v : field.list()) {
+            if (stricmp_utf8(v, artist.c_str()) == 0)
                 return true;
         }
     }
@@ -56,7 +56,7 @@ std::vector<size_t> select(const std::vector<player::Track*>& candidates,
                     yes = true;
                     break;
                 case Selector::Kind::artist:
-                    yes = !t.fields().unreadable && hasArtist(t, rule.value);
+                    yes = !t.unreadable() && hasArtist(t, rule.value);
                     break;
                 case Selector::Kind::path:
                     yes = rule.value == t.path();

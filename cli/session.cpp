@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cli/install_paths.h"
+#include "cli/scan_display.h"
 #include "cli/selection.h"
 #include "cli/usage_error.h"
 #include "host/shared_functions.h"
@@ -24,8 +25,17 @@ Session::Session(const SessionOptions& options, Access access) : options_(option
                          options.playlists->c_str());
         });
     }
-    for (auto& t : readLibrary(options.library))
-        host_.addTrack(std::move(t.path), std::move(t.fields));
+    {
+        ScanDisplay display(stderr);
+        host_.reserveTracks(expectedTracks(options.library));
+        LoadReport report = loadLibrary(
+            options.library, [&](const player::TrackRecord& r) { host_.addTrack(r); },
+            display.observer());
+        display.finish();
+        // A music folder's index says what changed since the last command, if anything did.
+        if (report.refreshed && report.counts.changed())
+            std::fprintf(stderr, "%s\n", summaryLine(report.counts).c_str());
+    }
     if (options.playlists) {
         PlaylistFolder folder = readPlaylistFolder(*options.playlists);
         for (const auto& [name, message] : folder.unreadable) {

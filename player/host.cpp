@@ -69,6 +69,8 @@ private:
 Host::Host(Options options)
     : main_(violations_),
       database_(violations_),
+      trackContext_{database_, violations_},
+      tracks_(trackContext_),
       playlists_(main_, violations_),
       playback_(main_, playlists_),
       runner_(main_, violations_),
@@ -90,31 +92,34 @@ Host::~Host() {
     plugins_.clear();
 }
 
-Track& Host::addTrack(std::string path, TrackFields fields) {
-    tracks_.push_back(
-        std::make_unique<Track>(std::move(path), std::move(fields), database_, violations_));
-    library_.add(tracks_.back().get());
-    return *tracks_.back();
+Track& Host::addTrack(const TrackRecord& record) {
+    library_.reserve(1);
+    Track& t = tracks_.add(record);
+    library_.add(&t);
+    return t;
 }
 
-Track& Host::addStrayTrack(std::string path) {
+void Host::reserveTracks(size_t tracks) {
+    tracks_.reserve(tracks);
+    library_.reserve(tracks);
+}
+
+Track& Host::addTrack(std::string_view path, const TrackFields& fields) {
+    return addTrack(TrackRecord(path, fields));
+}
+
+Track& Host::addStrayTrack(std::string_view path) {
     TrackFields fields;
     fields.unreadable = true;
-    return addStrayTrack(std::move(path), std::move(fields));
+    return addStrayTrack(path, fields);
 }
 
-Track& Host::addStrayTrack(std::string path, TrackFields fields) {
-    tracks_.push_back(
-        std::make_unique<Track>(std::move(path), std::move(fields), database_, violations_));
-    return *tracks_.back();
+Track& Host::addStrayTrack(std::string_view path, const TrackFields& fields) {
+    return tracks_.add(TrackRecord(path, fields));
 }
 
-Track* Host::findTrack(const std::string& path) const {
-    for (const auto& t : tracks_) {
-        if (path == t->path())
-            return t.get();
-    }
-    return nullptr;
+Track* Host::findTrack(std::string_view path) const {
+    return tracks_.find(path);
 }
 
 Host::Registration& Host::registration(const GUID& serviceClass) {

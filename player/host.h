@@ -23,6 +23,8 @@
 #include "player/task_runner.h"
 #include "player/track.h"
 #include "player/track_database.h"
+#include "player/track_record.h"
+#include "player/track_store.h"
 #include "player/violations.h"
 
 namespace player {
@@ -60,10 +62,15 @@ public:
 
     // Tracks. A library track is found by LibraryService; a stray one (a playlist entry whose
     // file is not in the library) is not, and its record cannot be read.
-    Track& addTrack(std::string path, TrackFields fields);
-    Track& addStrayTrack(std::string path);
-    Track& addStrayTrack(std::string path, TrackFields fields);
-    Track* findTrack(const std::string& path) const;
+    Track& addTrack(const TrackRecord& record);
+    // A hint before adding many library tracks: room for about `tracks` more.
+    void reserveTracks(size_t tracks);
+    Track& addTrack(std::string_view path, const TrackFields& fields);
+    Track& addStrayTrack(std::string_view path);
+    Track& addStrayTrack(std::string_view path, const TrackFields& fields);
+    // The first track added with this path, library or stray; null when there is none.
+    Track* findTrack(std::string_view path) const;
+    const TrackStore& trackStore() const { return tracks_; }
     const std::vector<Track*>& libraryTracks() const { return library_.tracks(); }
 
     // Loads, checks the interface version, hands over the library path, sets services
@@ -103,7 +110,8 @@ private:
     Violations violations_;
     MainThread main_;
     TrackDatabaseImpl database_;
-    std::vector<std::unique_ptr<Track>> tracks_;
+    TrackContext trackContext_;
+    TrackStore tracks_;
     HostLibrary library_;
     PlaylistStore playlists_;
     HostPlayback playback_;

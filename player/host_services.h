@@ -1,6 +1,7 @@
 // The host's small services: console, message box, playback and library.
 #pragma once
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -87,6 +88,11 @@ public:
 
     // Host side, before any task runs.
     void add(Track* track) { tracks_.push_back(track); }
+    // Room for `more` tracks, so that add() cannot fail.
+    void reserve(size_t more) {
+        if (tracks_.capacity() - tracks_.size() < more)
+            tracks_.reserve(std::max(tracks_.size() + more, tracks_.size() * 2));
+    }
     const std::vector<Track*>& tracks() const { return tracks_; }
 
 private:

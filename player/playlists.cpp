@@ -60,13 +60,16 @@ size_t PlaylistStore::itemCount(size_t playlist) {
 
 void PlaylistStore::enumerateItems(size_t playlist, const bit_array& mask,
                                    playlist_item_visitor& visitor) {
-    Playlist* p = find(playlist, "enumerateItems");
-    if (!p)
+    if (!find(playlist, "enumerateItems"))
         return;
-    // A snapshot, so a visitor that changes the playlist cannot pull items from under the walk.
-    std::vector<PlaylistItem> items = p->items;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (mask.get(i) && !visitor.visit(i, items[i].track.get(), items[i].selected))
+    // No copy of the items: each step looks its item up afresh, so a visitor that changes the
+    // playlists walks on over what is there now. Tracks outlive every playlist, so a handle
+    // stays valid through the call even when the visitor removes its item.
+    for (size_t i = 0; playlist < playlists_.size() && i < playlists_[playlist].items.size(); ++i) {
+        if (!mask.get(i))
+            continue;
+        const PlaylistItem& item = playlists_[playlist].items[i];
+        if (!visitor.visit(i, item.track.get(), item.selected))
             break;
     }
 }

@@ -7,22 +7,39 @@
 
 namespace player {
 
-Track::Track(std::string path, TrackFields fields, const TrackDatabaseImpl& db, Violations& v)
-    : path_(std::move(path)), fields_(std::move(fields)), db_(db), violations_(v) {}
+Track::Track(const TrackShape& shape, const TrackContext& context)
+    : path_(shape.path.data()),
+      meta_(shape.meta.data()),
+      info_(shape.info.data()),
+      context_(context),
+      pathLength_(static_cast<uint32_t>(shape.path.size())),
+      metaCount_(static_cast<uint32_t>(shape.meta.size())),
+      infoCount_(static_cast<uint32_t>(shape.info.size())),
+      unreadable_(shape.unreadable) {}
+
+TrackFields Track::fields() const {
+    TrackFields f;
+    f.unreadable = unreadable_;
+    for (const MetaField& m : meta())
+        f.meta.emplace_back(m.name, std::vector<std::string>(m.values, m.values + m.count));
+    for (const InfoField& i : info())
+        f.info.emplace_back(i.name, i.value);
+    return f;
+}
 
 int Track::service_add_ref() noexcept {
     return refs_.fetch_add(1) + 1;
 }
 
 int Track::service_release() noexcept {
-    int now = refs_.load();
-    while (now > 0 && !refs_.compare_exchange_weak(now, now - 1)) {
-    }
-    if (now <= 0) {
-        violations_.report("track reference released more often than taken: " + path_);
+    int before = refs_.fetch_sub(1);
+    if (before <= 0) {
+        refs_.fetch_add(1);  // undone: the count never goes below zero for long
+        context_.violations.report("track reference released more often than taken: " +
+                                   std::string(pathView()));
         return 0;
     }
-    return now - 1;
+    return before - 1;
 }
 
 bool Track::service_query(service_base*& out, const GUID&) noexcept {
@@ -31,14 +48,15 @@ bool Track::service_query(service_base*& out, const GUID&) noexcept {
 }
 
 void Track::checkLock(const char* operation) const {
-    if (!db_.heldByCurrentThread()) {
-        violations_.report(std::string(operation) + " without the TrackDatabase lock: " + path_);
+    if (!context_.database.heldByCurrentThread()) {
+        context_.violations.report(std::string(operation) +
+                                   " without the TrackDatabase lock: " + std::string(pathView()));
     }
 }
 
 bool Track::readInfo(const TrackInfo*& out) const {
     checkLock("readInfo");
-    if (fields_.unreadable) {
+    if (unreadable_) {
         out = nullptr;
         return false;
     }
@@ -48,8 +66,8 @@ bool Track::readInfo(const TrackInfo*& out) const {
 
 size_t Track::findMeta(const char* name) const {
     checkLock("findMeta");
-    for (size_t i = 0; i < fields_.meta.size(); ++i) {
-        if (fields_.meta[i].first == name)
+    for (size_t i = 0; i < metaCount_; ++i) {
+        if (meta_[i].name[0] == name[0] && std::strcmp(meta_[i].name, name) == 0)
             return i;
     }
     return none;
@@ -57,22 +75,22 @@ size_t Track::findMeta(const char* name) const {
 
 size_t Track::metaValueCount(size_t field) const {
     checkLock("metaValueCount");
-    return field < fields_.meta.size() ? fields_.meta[field].second.size() : 0;
+    return field < metaCount_ ? meta_[field].count : 0;
 }
 
 const char* Track::metaValue(size_t field, size_t n) const {
     checkLock("metaValue");
-    if (field >= fields_.meta.size() || n >= fields_.meta[field].second.size()) {
-        violations_.report("metaValue out of range: " + path_);
+    if (field >= metaCount_ || n >= meta_[field].count) {
+        context_.violations.report("metaValue out of range: " + std::string(pathView()));
         return "";
     }
-    return fields_.meta[field].second[n].c_str();
+    return meta_[field].values[n];
 }
 
 size_t Track::findInfo(const char* name) const {
     checkLock("findInfo");
-    for (size_t i = 0; i < fields_.info.size(); ++i) {
-        if (fields_.info[i].first == name)
+    for (size_t i = 0; i < infoCount_; ++i) {
+        if (info_[i].name[0] == name[0] && std::strcmp(info_[i].name, name) == 0)
             return i;
     }
     return none;
@@ -80,11 +98,11 @@ size_t Track::findInfo(const char* name) const {
 
 const char* Track::infoValue(size_t field) const {
     checkLock("infoValue");
-    if (field >= fields_.info.size()) {
-        violations_.report("infoValue out of range: " + path_);
+    if (field >= infoCount_) {
+        context_.violations.report("infoValue out of range: " + std::string(pathView()));
         return "";
     }
-    return fields_.info[field].second.c_str();
+    return info_[field].value;
 }
 
 }  // namespace player

@@ -12,7 +12,7 @@ bool TrackDatabaseImpl::service_query(service_base*& out, const GUID& guid) noex
 void TrackDatabaseImpl::lock() {
     mutex_.lock();
     if (depth_++ == 0)
-        owner_.store(std::this_thread::get_id());
+        owner_.store(currentThread());
 }
 
 void TrackDatabaseImpl::unlock() {
@@ -23,10 +23,6 @@ void TrackDatabaseImpl::unlock() {
     if (--depth_ == 0)
         owner_.store(std::thread::id{});
     mutex_.unlock();
-}
-
-bool TrackDatabaseImpl::heldByCurrentThread() const {
-    return owner_.load() == std::this_thread::get_id();
 }
 
 }  // namespace player

@@ -22,9 +22,15 @@ public:
     void lock() override;
     void unlock() override;
 
-    bool heldByCurrentThread() const;
+    // Asked on every read of a track's record: inline, with the thread's id looked up once.
+    bool heldByCurrentThread() const { return owner_.load() == currentThread(); }
 
 private:
+    static std::thread::id currentThread() {
+        thread_local const std::thread::id self = std::this_thread::get_id();
+        return self;
+    }
+
     Violations& violations_;
     std::recursive_mutex mutex_;
     std::atomic<std::thread::id> owner_{};

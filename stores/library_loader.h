@@ -1,12 +1,14 @@
-// Filling the host's media library from a library JSON file or a music folder.
+// Filling the host's media library from a library JSON file, a library index, or a music
+// folder (through an index of its own in the user's cache folder).
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "player/host.h"
+#include "stores/folder_scan.h"
+#include "stores/track_sink.h"
 
 namespace chartloom::stores {
 
@@ -15,20 +17,28 @@ struct LibraryTrack {
     player::TrackFields fields;
 };
 
-// Reads the JSON library format: {"tracks": [{"path", "meta", "info", "unreadable"}]}.
-// Raises StoreError naming the file and the offending entry.
+// Whether the file starts as an SQLite database does.
+bool looksLikeIndex(const std::filesystem::path& file);
+
+// The index kept for a music folder: ${XDG_CACHE_HOME:-$HOME/.cache}/chartloom/, one file per
+// folder. Raises StoreError when neither variable gives a place.
+std::filesystem::path cachedIndexFor(const std::filesystem::path& folder);
+
+struct LoadReport {
+    bool refreshed = false;  // a music folder's index was brought up to date
+    ScanCounts counts;       // what that refresh found
+};
+
+// Streams the library in `source` to `sink`, whichever of the three it is; a music folder's
+// index is brought up to date first (only a look at each unchanged file). Raises StoreError.
+LoadReport loadLibrary(const std::filesystem::path& source, const TrackSink& sink,
+                       const ScanObserver& observer = {});
+
+// About how many tracks `source` holds, cheaply: the rows of an index, an estimate from the
+// size of a JSON file, 0 for a folder or when unknown.
+size_t expectedTracks(const std::filesystem::path& source);
+
+// A library JSON file as a list, for small libraries.
 std::vector<LibraryTrack> readLibraryJson(const std::filesystem::path& file);
-
-// Reads every audio file below `folder` with TagLib, in path order; paths are relative to the
-// folder. `progress(done, total)` is called as files are read.
-std::vector<LibraryTrack> scanMusicFolder(const std::filesystem::path& folder,
-                                          const std::function<void(size_t, size_t)>& progress = {});
-
-// A JSON file or a music folder, whichever `source` is.
-std::vector<LibraryTrack> readLibrary(const std::filesystem::path& source,
-                                      const std::function<void(size_t, size_t)>& progress = {});
-
-// The JSON library format of `tracks`.
-std::string libraryToJson(const std::vector<LibraryTrack>& tracks);
 
 }  // namespace chartloom::stores

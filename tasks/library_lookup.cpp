@@ -36,7 +36,7 @@ bool TrackHasArtist(metadb_handle* track, const char* artist) {
     size_t field = info->findMeta("artist");
     if (field == none)
         return false;
-    for (size_t n = 0; n < info->metaValueCount(field); ++n) {
+    for (size_t n = 0, count = info->metaValueCount(field); n < count; ++n) {
         if (stricmp_utf8(info->metaValue(field, n), artist) == 0)
             return true;
     }

@@ -14,60 +14,54 @@
 namespace chartloom {
 namespace {
 
-// Calls `f(index, handle, selected)` for the items `mask` picks.
-template <class F>
-void forEachItem(PlaylistService& playlists, size_t playlist, const bit_array& mask, F&& f) {
+// The selected items of the playlist with their positions, in one walk.
+void collectSelected(PlaylistService& playlists, size_t playlist, metadb_handle_list& tracks,
+                     std::vector<size_t>& positions) {
     struct Visitor final : playlist_item_visitor {
-        F& f;
-        explicit Visitor(F& fn) : f(fn) {}
+        metadb_handle_list& tracks;
+        std::vector<size_t>& positions;
+        Visitor(metadb_handle_list& t, std::vector<size_t>& p) : tracks(t), positions(p) {}
         bool visit(size_t index, metadb_handle* handle, bool selected) override {
-            f(index, handle, selected);
+            if (selected) {
+                tracks.append(handle);
+                positions.push_back(index);
+            }
             return true;
         }
-    } visitor(f);
-    playlists.enumerateItems(playlist, mask, visitor);
-}
-
-void appendSelected(PlaylistService& playlists, size_t playlist, metadb_handle_list& out) {
-    forEachItem(playlists, playlist, bit_array_true(), [&](size_t, metadb_handle* h, bool sel) {
-        if (sel)
-            out.append(h);
-    });
+    } visitor(tracks, positions);
+    playlists.enumerateItems(playlist, bit_array_true(), visitor);
 }
 
 }  // namespace
 
+// One walk over the playlist for the whole selection; the artist's items are then told apart
+// from the handles gathered on the way.
 void PlaylistSortWorker::init() {
     auto playlists = lookupService<PlaylistService>(hostApi());
     size_t active = playlists->activePlaylist();
+    std::vector<size_t> selected;
     if (active != none)
-        appendSelected(*playlists, active, artistTracks);
+        collectSelected(*playlists, active, artistTracks, selected);
     artistName = dominant_artist(artistTracks);
     playlistIndex = active;
     playlistSize = active != none ? playlists->itemCount(active) : 0;
+    if (active == none)
+        return;
 
     bit_array_bittable mask(playlistSize);
-    if (active != none) {
-        forEachItem(*playlists, active, bit_array_true(),
-                    [&](size_t i, metadb_handle*, bool selected) { mask.set(i, selected); });
+    bit_array_bittable others(artistTracks.count());
+    {
         TrackDatabaseLock lock;
-        for (size_t i = 0; i < playlistSize; ++i) {
-            if (!mask.get(i))
-                continue;
-            forEachItem(*playlists, active, bit_array_range(i, 1),
-                        [&](size_t, metadb_handle* h, bool) {
-                            if (!TrackHasArtist(h, artistName.c_str()))
-                                mask.set(i, false);
-                        });
+        for (size_t k = 0; k < artistTracks.count(); ++k) {
+            bool mine = TrackHasArtist(artistTracks.item(k), artistName.c_str());
+            mask.set(selected[k], mine);
+            others.set(k, !mine);
+            if (mine)
+                trackPositions.push_back(selected[k]);
         }
-        playlists->setSelection(active, bit_array_true(), mask);
-        artistTracks.clear();
-        appendSelected(*playlists, active, artistTracks);
     }
-    for (size_t i = 0; i < playlistSize; ++i) {
-        if (mask.get(i))
-            trackPositions.push_back(i);
-    }
+    playlists->setSelection(active, bit_array_true(), mask);
+    artistTracks.removeMask(others);
 }
 
 bool PlaylistSortWorker::work(TaskStatus& status, AbortSignal& abort) {

@@ -23,7 +23,8 @@ struct UsedArtists {
 inline constexpr size_t MaxUsedArtists = 20;
 
 // Walks the list in order and marks each artist with library tracks until `MaxUsedArtists`
-// are marked. Takes the TrackDatabase lock around each artist's filtering.
+// are marked; an artist's tracks are those FilterByArtist keeps for its name. Costs one walk
+// over the library, under the TrackDatabase lock, whatever the length of the list.
 UsedArtists selectUsedArtists(const SimilarArtistList& similar, const track_list& library);
 
 }  // namespace chartloom

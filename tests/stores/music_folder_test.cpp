@@ -1,0 +1,63 @@
+// Finding the audio files of a music folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "stores/music_folder.h"
+#include "stores/store_error.h"
+#include "tests/stores/scratch_dir.h"
+
+namespace chartloom::testing {
+namespace {
+
+TEST(MusicFolder, ListsAudioPartByPartAndReportsEachProblemOnce) {
+    ScratchDir dir;
+    fs::path music = dir.path() / "music";
+    for (const char* name : {"a b/x.mp3", "a/x.FLAC", "a/notes.txt", "a/b/y.ogg", "z.wav",
+                             "new\nline.wav", "folder\nname/in.mp3",
+                             "Song\xff"
+                             "2.wav"}) {
+        dir.write(std::string("music/") + name, "x");
+    }
+    fs::create_symlink("loop2.mp3", music / "loop1.mp3");
+    fs::create_symlink("loop1.mp3", music / "loop2.mp3");
+    fs::create_symlink("nowhere.mp3", music / "dangling.mp3");
+    fs::create_symlink("z.wav", music / "link.wav");
+    fs::create_directory_symlink(music / "a", music / "c");  // a folder link: not followed
+    fs::create_directory_symlink(music, music / "a" / "self");
+
+    std::vector<std::string> problems;
+    std::vector<std::string> paths;
+    for (const auto& f :
+         stores::listAudioFiles(music, [&](const std::string& p) { problems.push_back(p); })) {
+        paths.push_back(stores::pathOfKey(f.key));
+        EXPECT_EQ(stores::keyOfPath(paths.back()), f.key);
+        EXPECT_EQ(f.stamp.size, 1);
+    }
+    // Part by part, as paths compare: "a" before "a b".
+    EXPECT_EQ(paths, (std::vector<std::string>{"Song\xff"
+                                               "2.wav",
+                                               "a/b/y.ogg", "a/x.FLAC", "a b/x.mp3", "link.wav",
+                                               "z.wav"}));
+    std::sort(problems.begin(), problems.end());
+    std::string at = music.string() + "/";
+    EXPECT_EQ(problems, (std::vector<std::string>{
+                            "\"" + at +
+                                "folder\\nname/in.mp3\": left out: a line break in a path would "
+                                "split its playlist entry",
+                            "\"" + at +
+                                "new\\nline.wav\": left out: a line break in a path would split "
+                                "its playlist entry",
+                            at + "loop1.mp3: a loop of symbolic links",
+                            at + "loop2.mp3: a loop of symbolic links"}));
+}
+
+TEST(MusicFolder, AFolderThatIsNoFolderIsAnError) {
+    ScratchDir dir;
+    fs::path file = dir.write("file.txt", "x");
+    for (const fs::path& p : {file, dir.path() / "missing"})
+        EXPECT_THROW(stores::listAudioFiles(p, {}), stores::StoreError) << p;
+}
+
+}  // namespace
+}  // namespace chartloom::testing
