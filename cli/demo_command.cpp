@@ -83,7 +83,9 @@ int demoCommand(const std::string& dataDir) {
         for (auto& t : readLibraryJson(data / "library.json")) {
             host.addTrack(std::move(t.path), std::move(t.fields));
         }
-        addPlaylists(host, readPlaylistFolder(data / "playlists").playlists);
+        PlaylistEntries entries(host,
+                                EntryNaming{fs::absolute(data), fs::absolute(data / "playlists")});
+        addPlaylists(host, readPlaylistFolder(data / "playlists").playlists, entries, {});
         host.loadPlugin(pluginFile());
         TaskDisplay display(stderr);
         host.taskRunner().setObserver([&](const player::TaskEvent& e) { display.onEvent(e); });

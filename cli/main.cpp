@@ -75,6 +75,9 @@ int main(int argc, char** argv) {
     run->add_option("item", item, "The item's name, e.g. \"Artist Charts Playlist\"")->required();
     addSessionOptions(run, runOptions);
     chartloom::cli::addLastfmOptions(run, runOptions.lastfm);
+    run->add_flag("--absolute-paths", runOptions.absolutePaths,
+                  "Name the tracks in written playlists by absolute paths (default: relative to "
+                  "the playlist file)");
 
     std::string folder;
     std::optional<std::string> index;

@@ -187,7 +187,9 @@ int scanCommand(const std::string& folder, const std::optional<std::string>& ind
             } else {
                 // Written as it is made, so a big library never sits whole in memory.
                 std::string out;
-                LibraryJsonWriter writer(out);
+                std::error_code ec;
+                LibraryJsonWriter writer(out,
+                                         std::filesystem::weakly_canonical(folder, ec).string());
                 counts = scanFolder(
                     folder,
                     [&](const player::TrackRecord& r) {

@@ -8,6 +8,7 @@
 #include "cli/selection.h"
 #include "cli/usage_error.h"
 #include "host/shared_functions.h"
+#include "platform/terminal_text.h"
 #include "stores/library_loader.h"
 #include "stores/store_error.h"
 
@@ -25,6 +26,7 @@ Session::Session(const SessionOptions& options, Access access) : options_(option
                          options.playlists->c_str());
         });
     }
+    std::filesystem::path libraryRoot;
     {
         ScanDisplay display(stderr);
         host_.reserveTracks(expectedTracks(options.library));
@@ -35,6 +37,7 @@ Session::Session(const SessionOptions& options, Access access) : options_(option
         // A music folder's index says what changed since the last command, if anything did.
         if (report.refreshed && report.counts.changed())
             std::fprintf(stderr, "%s\n", summaryLine(report.counts).c_str());
+        libraryRoot = report.root;
     }
     if (options.playlists) {
         PlaylistFolder folder = readPlaylistFolder(*options.playlists);
@@ -44,7 +47,14 @@ Session::Session(const SessionOptions& options, Access access) : options_(option
             std::fprintf(stderr, "chartloom: skipped %s\n", message.c_str());
         }
         loaded_ = std::move(folder.playlists);
-        addPlaylists(host_, loaded_);
+        std::error_code ec;
+        entries_.emplace(
+            host_,
+            EntryNaming{libraryRoot, std::filesystem::weakly_canonical(*options.playlists, ec),
+                        options.absolutePaths});
+        addPlaylists(host_, loaded_, *entries_, [](const std::string& warning) {
+            std::fprintf(stderr, "chartloom: %s\n", printable(warning).c_str());
+        });
     }
     std::vector<Selector> rules;
     for (const auto& text : options.select)
@@ -105,7 +115,7 @@ bool Session::run(const std::string& item) {
 WriteOutcome Session::writeBack() {
     if (!options_.playlists)
         return {};
-    return writeChangedPlaylists(*options_.playlists, loaded_, currentPlaylists(host_));
+    return writeChangedPlaylists(*options_.playlists, loaded_, host_, *entries_);
 }
 
 }  // namespace chartloom::cli

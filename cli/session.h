@@ -21,7 +21,8 @@ struct SessionOptions {
     std::optional<std::string> active;     // the playlist view the menu opens on
     std::vector<std::string> select;
     bool json = false;
-    bool verbose = false;  // a stderr line with the cause of each failed request
+    bool verbose = false;        // a stderr line with the cause of each failed request
+    bool absolutePaths = false;  // playlist entries written as absolute paths
     // `run` only: where the plug-in's chart requests go (see ChartSource).
     std::optional<std::string> charts;
     LastfmSettings lastfm;
@@ -57,6 +58,7 @@ private:
     player::Host host_;
     std::optional<stores::PlaylistStoreLock> lock_;
     std::vector<stores::StoredPlaylist> loaded_;
+    std::optional<stores::PlaylistEntries> entries_;  // with a playlist folder
     std::vector<player::Track*> selection_;
     GUID caller_ = player::Host::caller_other;
     std::vector<std::string> unmatched_;

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PlaylistFile read =
         parseM3u8(std::string_view(reinterpret_cast<const char*>(data), size), "Mix");
     try {
-        PlaylistFile again = parseM3u8(formatM3u8(read, &read), "Mix");
+        PlaylistFile again = parseM3u8(formatM3u8(read), "Mix");
         if (again.paths != read.paths || again.notes != read.notes ||
             again.trailer != read.trailer) {
             std::abort();

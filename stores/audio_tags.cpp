@@ -30,6 +30,7 @@ bool readAudioTags(const std::filesystem::path& file, player::TrackRecord& out) 
     take("TITLE", "title");
     take("PLAY_COUNTER", "PLAY_COUNTER");
     out.addInfo("bitrate", std::to_string(audio->bitrate()));
+    out.addInfo("length", std::to_string(audio->lengthInSeconds()));
     out.sortFields();
     out.setUnreadable(false);
     return true;

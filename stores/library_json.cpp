@@ -77,6 +77,9 @@ public:
     Reader(std::string_view text, const std::string& name, const TrackSink& sink)
         : text_(text), name_(name), sink_(sink) {}
 
+    // The "root" member, when the document has one.
+    const std::optional<std::string>& root() const { return root_; }
+
     bool null() { return scalar("null"); }
     bool boolean(bool value) {
         if (at_ == At::track && key_ == Key::unreadable) {
@@ -92,6 +95,12 @@ public:
 
     bool string(json::string_t& value) {
         switch (at_) {
+            case At::root:
+                if (rootKeyIsRoot_) {
+                    root_ = std::move(value);
+                    return true;
+                }
+                return scalar("text");
             case At::track:
                 if (key_ == Key::path) {
                     if (value.empty())
@@ -126,6 +135,7 @@ public:
         switch (at_) {
             case At::root:
                 rootKeyIsTracks_ = name == "tracks";
+                rootKeyIsRoot_ = name == "root";
                 return true;
             case At::track:
                 key_ = name == "path"         ? Key::path
@@ -253,6 +263,8 @@ private:
             case At::root:
                 if (rootKeyIsTracks_)
                     throw StoreError(name_ + ": expected {\"tracks\": [...]}");
+                if (rootKeyIsRoot_)
+                    throw StoreError(name_ + ": \"root\" must be a text (the music folder)");
                 return true;
             case At::tracks:
                 badEntry("expected an object");
@@ -298,8 +310,8 @@ private:
             ++skipDepth_;
             return true;
         }
-        bool free =
-            (at_ == At::root && !rootKeyIsTracks_) || (at_ == At::track && key_ == Key::other);
+        bool free = (at_ == At::root && !rootKeyIsTracks_ && !rootKeyIsRoot_) ||
+                    (at_ == At::track && key_ == Key::other);
         if (!free) {
             scalar(kind);  // raises the fault of this place
             throw StoreError(name_ + ": unexpected " + kind);
@@ -356,6 +368,8 @@ private:
     At resume_ = At::start;
     size_t skipDepth_ = 0;
     bool rootKeyIsTracks_ = false;
+    bool rootKeyIsRoot_ = false;
+    std::optional<std::string> root_;
     bool sawTracks_ = false;
     Key key_ = Key::other;
     std::string field_;
@@ -371,18 +385,26 @@ void appendJsonText(std::string& out, std::string_view text) {
 
 }  // namespace
 
-void readLibraryJsonText(std::string_view text, const std::string& name, const TrackSink& sink) {
+std::optional<std::string> readLibraryJsonText(std::string_view text, const std::string& name,
+                                               const TrackSink& sink) {
     Reader reader(text, name, sink);
     json::sax_parse(text.begin(), text.end(), &reader);
+    return reader.root();
 }
 
-void readLibraryJson(const std::filesystem::path& file, const TrackSink& sink) {
+std::optional<std::string> readLibraryJson(const std::filesystem::path& file,
+                                           const TrackSink& sink) {
     MappedFile mapped(file);
-    readLibraryJsonText(mapped.text(), file.string(), sink);
+    return readLibraryJsonText(mapped.text(), file.string(), sink);
 }
 
-LibraryJsonWriter::LibraryJsonWriter(std::string& out) : out_(out) {
-    out_ += "{\n \"tracks\": [";
+LibraryJsonWriter::LibraryJsonWriter(std::string& out, const std::string& root) : out_(out) {
+    out_ += "{\n";
+    if (!root.empty()) {
+        out_ +=
+            " \"root\": " + json(root).dump(-1, ' ', false, json::error_handler_t::replace) + ",\n";
+    }
+    out_ += " \"tracks\": [";
 }
 
 // Keys in byte order at every level, laid out as nlohmann's dump(1) lays them out.

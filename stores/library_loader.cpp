@@ -68,15 +68,21 @@ LoadReport loadLibrary(const fs::path& source, const TrackSink& sink,
         report.counts = refreshIndexFile(index, source, observer, true);
         report.refreshed = true;
         LibraryIndex::openForReading(index).load(sink);
+        report.root = fs::canonical(source, ec);
         return report;
     }
     if (!fs::exists(source, ec))
         throw StoreError(source.string() + ": no such file or folder");
+    fs::path beside = fs::absolute(source, ec).parent_path();
     if (looksLikeIndex(source)) {
-        LibraryIndex::openForReading(source).load(sink);
+        LibraryIndex index = LibraryIndex::openForReading(source);
+        index.load(sink);
+        std::string root = index.root();
+        report.root = root.empty() ? beside : fs::path(root);
         return report;
     }
-    readLibraryJson(source, sink);
+    std::optional<std::string> root = readLibraryJson(source, sink);
+    report.root = root ? (beside / *root).lexically_normal() : beside;
     return report;
 }
 

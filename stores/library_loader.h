@@ -27,6 +27,9 @@ std::filesystem::path cachedIndexFor(const std::filesystem::path& folder);
 struct LoadReport {
     bool refreshed = false;  // a music folder's index was brought up to date
     ScanCounts counts;       // what that refresh found
+    // The absolute folder the library's relative paths start from: the music folder, the
+    // index's folder, a JSON file's "root" (or the JSON file's own folder).
+    std::filesystem::path root;
 };
 
 // Streams the library in `source` to `sink`, whichever of the three it is; a music folder's

@@ -1,6 +1,5 @@
 #include "stores/m3u8.h"
 
-#include <map>
 #include <utility>
 
 #include "stores/store_error.h"
@@ -35,30 +34,23 @@ PlaylistFile parseM3u8(std::string_view text, std::string name) {
     return p;
 }
 
-std::string formatM3u8(const PlaylistFile& p, const PlaylistFile* old) {
-    std::multimap<std::string, const std::vector<std::string>*> notes;
-    if (old) {
-        for (size_t i = 0; i < old->paths.size() && i < old->notes.size(); ++i)
-            notes.emplace(old->paths[i], &old->notes[i]);
-    }
+std::string formatM3u8(const PlaylistFile& p) {
     std::string text = "#EXTM3U\n";
-    for (const auto& path : p.paths) {
+    for (size_t i = 0; i < p.paths.size(); ++i) {
+        const std::string& path = p.paths[i];
         if (path.empty() ||
             path.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos) {
             throw StoreError("playlist \"" + p.name + "\": the entry \"" + path +
                              "\" holds a line break or NUL and cannot be written");
         }
-        if (auto found = notes.find(path); found != notes.end()) {
-            for (const auto& line : *found->second)
+        if (i < p.notes.size()) {
+            for (const auto& line : p.notes[i])
                 text += line + "\n";
-            notes.erase(found);
         }
         text += path + "\n";
     }
-    if (old) {
-        for (const auto& line : old->trailer)
-            text += line + "\n";
-    }
+    for (const auto& line : p.trailer)
+        text += line + "\n";
     return text;
 }
 

@@ -20,9 +20,8 @@ struct PlaylistFile {
 // dropped. Never fails.
 PlaylistFile parseM3u8(std::string_view text, std::string name);
 
-// `playlist` as a file, each entry with the notes it had in `old` (entries of the same path
-// take them in turn), and old's trailer. Raises StoreError for a path that would break the
-// file's lines (a line break or NUL in it).
-std::string formatM3u8(const PlaylistFile& playlist, const PlaylistFile* old);
+// `playlist` as a file: each entry after its notes, then the trailer. Raises StoreError for a
+// path that would break the file's lines (a line break or NUL in it).
+std::string formatM3u8(const PlaylistFile& playlist);
 
 }  // namespace chartloom::stores

@@ -1,7 +1,9 @@
 #include "stores/playlist_files.h"
 
 #include <algorithm>
+#include <deque>
 #include <system_error>
+#include <unordered_map>
 
 #include "stores/file_replace.h"
 #include "stores/store_error.h"
@@ -41,41 +43,89 @@ PlaylistFolder readPlaylistFolder(const fs::path& folder) {
     return result;
 }
 
-void addPlaylists(player::Host& host, const std::vector<StoredPlaylist>& playlists) {
+void addPlaylists(player::Host& host, const std::vector<StoredPlaylist>& playlists,
+                  PlaylistEntries& entries, const std::function<void(const std::string&)>& warn) {
     for (const auto& stored : playlists) {
         player::Playlist p;
         p.name = stored.file.name;
+        std::vector<std::string> unmatched;
         for (const auto& path : stored.file.paths) {
-            player::Track* t = host.findTrack(path);
-            if (!t)
-                t = &host.addStrayTrack(path);
-            p.items.push_back({service_ptr<metadb_handle>(t), false});
+            player::Track& t = entries.track(path);
+            if (entries.isStandIn(t) &&
+                std::find(unmatched.begin(), unmatched.end(), path) == unmatched.end()) {
+                unmatched.push_back(path);
+            }
+            p.items.push_back({service_ptr<metadb_handle>(&t), false});
         }
         host.playlists().all().push_back(std::move(p));
+        if (unmatched.empty() || !warn)
+            continue;
+        std::string text =
+            "playlist \"" + stored.file.name + "\": " + std::to_string(unmatched.size()) +
+            (unmatched.size() == 1 ? " entry names no track of the library and stays as it is:"
+                                   : " entries name no track of the library and stay as they are:");
+        for (size_t i = 0; i < unmatched.size() && i < 3; ++i)
+            text += (i ? ", \"" : " \"") + unmatched[i] + "\"";
+        if (unmatched.size() > 3)
+            text += ", ...";
+        warn(text);
     }
 }
 
-std::vector<PlaylistFile> currentPlaylists(const player::Host& host) {
-    std::vector<PlaylistFile> out;
-    for (const auto& p : host.playlists().all()) {
-        PlaylistFile f;
-        f.name = p.name;
-        for (const auto& item : p.items)
-            f.paths.emplace_back(item.track->path());
-        out.push_back(std::move(f));
+namespace {
+
+// The file text of `playlist`: entries named by `entries`, with the notes they had in `old`
+// (the same track takes its old entries' notes in turn), a new entry with an #EXTINF line.
+std::string playlistText(const player::Playlist& playlist, const StoredPlaylist* old,
+                         PlaylistEntries& entries) {
+    std::unordered_map<const player::Track*, std::deque<const std::vector<std::string>*>> notes;
+    if (old) {
+        for (size_t i = 0; i < old->file.paths.size() && i < old->file.notes.size(); ++i)
+            notes[&entries.track(old->file.paths[i])].push_back(&old->file.notes[i]);
     }
-    return out;
+    PlaylistFile out;
+    out.name = playlist.name;
+    for (const auto& item : playlist.items) {
+        const auto& track = static_cast<const player::Track&>(*item.track);
+        out.paths.push_back(entries.entryFor(track));
+        auto& queue = notes[&track];
+        if (!queue.empty()) {
+            out.notes.push_back(*queue.front());
+            queue.pop_front();
+        } else if (entries.isStandIn(track)) {
+            out.notes.emplace_back();
+        } else {
+            out.notes.push_back({PlaylistEntries::extinf(track)});
+        }
+    }
+    if (old)
+        out.trailer = old->file.trailer;
+    return formatM3u8(out);
 }
+
+// Whether the playlist holds the tracks its file named, in the same order.
+bool sameTracks(const player::Playlist& playlist, const StoredPlaylist& old,
+                PlaylistEntries& entries) {
+    if (playlist.items.size() != old.file.paths.size())
+        return false;
+    for (size_t i = 0; i < playlist.items.size(); ++i) {
+        if (playlist.items[i].track.get() != &entries.track(old.file.paths[i]))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 WriteOutcome writeChangedPlaylists(const fs::path& folder,
                                    const std::vector<StoredPlaylist>& before,
-                                   const std::vector<PlaylistFile>& now) {
+                                   const player::Host& host, PlaylistEntries& entries) {
     WriteOutcome outcome;
-    for (const auto& p : now) {
+    for (const auto& p : host.playlists().all()) {
         auto old = std::find_if(before.begin(), before.end(),
                                 [&](const StoredPlaylist& b) { return b.file.name == p.name; });
         const StoredPlaylist* read = old != before.end() ? &*old : nullptr;
-        if (read && read->file.paths == p.paths)
+        if (read && sameTracks(p, *read, entries))
             continue;
         // A name that would leave the folder is no playlist file name.
         if (p.name.empty() || p.name.find('/') != std::string::npos || p.name == "." ||
@@ -83,7 +133,7 @@ WriteOutcome writeChangedPlaylists(const fs::path& folder,
             throw StoreError("playlist \"" + p.name + "\" cannot be stored as a file");
         }
         fs::path target = folder / (p.name + ".m3u8");
-        std::string text = formatM3u8(p, read ? &read->file : nullptr);
+        std::string text = playlistText(p, read, entries);
         try {
             std::string onDisk;
             bool exists = readWholeFile(target, onDisk);

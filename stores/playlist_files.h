@@ -2,12 +2,14 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "player/host.h"
 #include "stores/m3u8.h"
+#include "stores/playlist_entries.h"
 
 namespace chartloom::stores {
 
@@ -25,24 +27,24 @@ struct PlaylistFolder {
 // Raises StoreError when the folder itself cannot be read.
 PlaylistFolder readPlaylistFolder(const std::filesystem::path& folder);
 
-// Adds the playlists to the host; a path that is not in the library becomes a track whose
-// record cannot be read.
-void addPlaylists(player::Host& host, const std::vector<StoredPlaylist>& playlists);
-
-// The host's playlists as files would hold them.
-std::vector<PlaylistFile> currentPlaylists(const player::Host& host);
+// Adds the playlists to the host. An entry that names no library track is kept as it is (a
+// track whose record cannot be read); `warn` hears once per playlist which entries those are.
+void addPlaylists(player::Host& host, const std::vector<StoredPlaylist>& playlists,
+                  PlaylistEntries& entries, const std::function<void(const std::string&)>& warn);
 
 struct WriteOutcome {
     std::vector<std::string> written;    // names of the playlists written
     std::vector<std::string> conflicts;  // one message per playlist left alone
 };
 
-// Writes each playlist of `now` that is new or differs from what was read, atomically and
-// through links (file_replace.h). A playlist whose file changed on disk since it was read (or
-// appeared, for a new one) is not overwritten but reported as a conflict. Raises StoreError
-// naming the playlist and the folder when a file cannot be written.
+// Writes each playlist of the host that is new or holds other tracks than its file did,
+// atomically and through links (file_replace.h). Entries are named as `entries` names them;
+// one that was there before keeps its notes, a new one gets an #EXTINF line. A playlist whose
+// file changed on disk since it was read (or appeared, for a new one) is not overwritten but
+// reported as a conflict. Raises StoreError naming the playlist and the folder when a file
+// cannot be written.
 WriteOutcome writeChangedPlaylists(const std::filesystem::path& folder,
                                    const std::vector<StoredPlaylist>& before,
-                                   const std::vector<PlaylistFile>& now);
+                                   const player::Host& host, PlaylistEntries& entries);
 
 }  // namespace chartloom::stores

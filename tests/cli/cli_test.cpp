@@ -129,7 +129,8 @@ TEST_F(Cli, RunMakesThePlaylistAndWritesOnlyWhatChanged) {
     EXPECT_TRUE(doc["messages"].empty());
 
     EXPECT_EQ(ScratchDir::read(lists / "#ArtistCharts.m3u8"),
-              "#EXTM3U\nBlur/Tender.flac\nBlur/Song 2.flac\n");
+              "#EXTM3U\n#EXTINF:-1,Blur - Tender\n../Blur/Tender.flac\n"
+              "#EXTINF:-1,Blur - Song 2\n../Blur/Song 2.flac\n");
     EXPECT_EQ(fs::last_write_time(other), otherTime);
     std::vector<std::string> files;
     for (const auto& e : fs::directory_iterator(lists))
@@ -151,9 +152,50 @@ TEST_F(Cli, SortRewritesTheActivePlaylistKeepingEntryNotes) {
                                                     "Blur/Song 2.flac", "missing.flac"}));
     EXPECT_EQ(mix["focus"], 1);
     EXPECT_EQ(ScratchDir::read(lists / "Mix.m3u8"),
-              "#EXTM3U\n#EXTINF:200,Oasis - Wonderwall\nOasis/Wonderwall.flac\n"
-              "#EXTINF:3,Blur - Tender\nBlur/Tender.flac\n#EXTINF:121,Blur - Song 2\n"
-              "Blur/Song 2.flac\nmissing.flac\n# the end\n");
+              "#EXTM3U\n#EXTINF:200,Oasis - Wonderwall\n../Oasis/Wonderwall.flac\n"
+              "#EXTINF:3,Blur - Tender\n../Blur/Tender.flac\n#EXTINF:121,Blur - Song 2\n"
+              "../Blur/Song 2.flac\nmissing.flac\n# the end\n");
+}
+
+TEST_F(Cli, PlaylistsNameTracksSoThatAnyPlayerOpensThem) {
+    // Real files: music/ beside lists/, a library whose paths start at music/.
+    for (const char* song : {"Blur/Song 2.flac", "Blur/Tender.flac", "Oasis/Wonderwall.flac"})
+        dir.write(std::string("music/") + song, "");
+    fs::path lib = dir.write("music.json", R"({"root": "music", "tracks": [
+  {"path": "Blur/Song 2.flac", "meta": {"artist": ["Blur"], "title": ["Song 2"]}},
+  {"path": "Blur/Tender.flac", "meta": {"artist": ["Blur"], "title": ["Tender"]},
+   "info": {"length": "219"}},
+  {"path": "Oasis/Wonderwall.flac", "meta": {"artist": ["Oasis"], "title": ["Wonderwall"]}}]})");
+    fs::path lists = dir.path() / "lists";
+    fs::path music = fs::canonical(dir.path() / "music");
+    // As other players write them: absolute, relative to the playlist, as the library names it.
+    fs::path mix = dir.write("lists/Mix.m3u8", "#EXTM3U\n" + (music / "Blur/Song 2.flac").string() +
+                                                   "\n../music/Oasis/Wonderwall.flac\n"
+                                                   "Blur/Tender.flac\ngone.flac\n");
+    ChildResult r =
+        chartloom({"run", "Sort by Artist Charts", "--library", lib.string(), "--playlists",
+                   lists.string(), "--active", "Mix", "--select", "all"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("playlist \"Mix\": 1 entry names no track of the library and stays "
+                         "as it is: \"gone.flac\""),
+              std::string::npos)
+        << r.err;
+    // The entries were there before: they keep their notes (none here) and get the new names.
+    EXPECT_EQ(ScratchDir::read(mix),
+              "#EXTM3U\n../music/Blur/Tender.flac\n../music/Blur/Song 2.flac\n"
+              "../music/Oasis/Wonderwall.flac\ngone.flac\n");
+    // Every entry but the unknown one opens from the playlist's folder.
+    for (const auto& entry : {"../music/Blur/Tender.flac", "../music/Blur/Song 2.flac",
+                              "../music/Oasis/Wonderwall.flac"}) {
+        EXPECT_TRUE(fs::exists(lists / entry)) << entry;
+    }
+
+    r = chartloom({"run", "Artist Charts Playlist", "--library", lib.string(), "--playlists",
+                   lists.string(), "--select", "artist=Blur", "--absolute-paths"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ScratchDir::read(lists / "#ArtistCharts.m3u8"),
+              "#EXTM3U\n#EXTINF:219,Blur - Tender\n" + (music / "Blur/Tender.flac").string() +
+                  "\n#EXTINF:-1,Blur - Song 2\n" + (music / "Blur/Song 2.flac").string() + "\n");
 }
 
 TEST_F(Cli, SimilarCommandsRun) {
@@ -344,8 +386,8 @@ TEST_F(Cli, TwoRunsOnOneFolderTakeTurnsAndKeepBothChanges) {
     EXPECT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(second.exitCode, 0) << second.err;
     EXPECT_EQ(ScratchDir::read(mix),
-              "#EXTM3U\nBlur/Tender.flac\nBlur/Song 2.flac\nOasis/Live Forever.flac\n"
-              "Oasis/Wonderwall.flac\n");
+              "#EXTM3U\n../Blur/Tender.flac\n../Blur/Song 2.flac\n../Oasis/Live Forever.flac\n"
+              "../Oasis/Wonderwall.flac\n");
 }
 
 TEST_F(Cli, APlaylistChangedDuringTheRunIsLeftAsItIs) {
