@@ -27,21 +27,11 @@ std::optional<std::string_view> targetPath(std::string_view target) {
     return target.substr(0, target.find_first_of("?#"));
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The byte that a well-formed escape at text[i] stands for, or -1.
 int escapeAt(std::string_view text, std::size_t i) {
     if (text[i] != '%' || i + 2 >= text.size())
         return -1;
-    int high = hexValue(text[i + 1]), low = hexValue(text[i + 2]);
+    int high = hexDigitValue(text[i + 1]), low = hexDigitValue(text[i + 2]);
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 

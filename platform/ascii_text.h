@@ -21,4 +21,15 @@ constexpr bool startsWithNoCase(std::string_view text, std::string_view prefix) 
     return true;
 }
 
+// The value of a hexadecimal digit (either case), or -1.
+constexpr int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 }  // namespace chartloom

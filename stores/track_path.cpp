@@ -3,49 +3,22 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/shared_functions.h"
+#include "platform/ascii_text.h"
+
 namespace chartloom::stores {
 namespace {
 
-// The length of the valid UTF-8 character at the start of `s`, or 0.
+// The length of the well-formed UTF-8 character at the start of `s`, or 0.
 size_t utf8Length(std::string_view s) {
-    auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-    auto cont = [&](size_t i) { return i < s.size() && (b(i) & 0xC0) == 0x80; };
-    unsigned char c = b(0);
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF)
-        return cont(1) ? 2 : 0;
-    if (c >= 0xE0 && c <= 0xEF) {
-        if (!cont(1) || !cont(2))
-            return 0;
-        if ((c == 0xE0 && b(1) < 0xA0) || (c == 0xED && b(1) > 0x9F))
-            return 0;  // overlong, or a surrogate
-        return 3;
-    }
-    if (c >= 0xF0 && c <= 0xF4) {
-        if (!cont(1) || !cont(2) || !cont(3))
-            return 0;
-        if ((c == 0xF0 && b(1) < 0x90) || (c == 0xF4 && b(1) > 0x8F))
-            return 0;
-        return 4;
-    }
-    return 0;
+    unsigned cp = 0;
+    return utf8_decode_char(s.data(), s.size(), cp);
 }
 
 void appendHex(std::string& out, char prefix, unsigned char c) {
     char buf[5];
     std::snprintf(buf, sizeof buf, prefix == '%' ? "%%%02X" : "\\x%02X", c);
     out += buf;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -124,8 +97,8 @@ bool percentDecode(std::string_view text, std::string& out) {
             out += text[i];
             continue;
         }
-        int hi = i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
-        int lo = hi >= 0 ? hexValue(text[i + 2]) : -1;
+        int hi = i + 2 < text.size() ? hexDigitValue(text[i + 1]) : -1;
+        int lo = hi >= 0 ? hexDigitValue(text[i + 2]) : -1;
         if (lo < 0)
             return false;
         out += static_cast<char>(hi * 16 + lo);

@@ -9,11 +9,12 @@
 
 #include "stores/folder_scan.h"
 #include "stores/library_index.h"
-#include "tests/stores/scratch_dir.h"
 #include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/wav_file.h"
 
 namespace chartloom::testing {
+namespace fs = std::filesystem;
 namespace {
 
 using nlohmann::json;

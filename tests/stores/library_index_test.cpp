@@ -7,10 +7,11 @@
 #include "stores/folder_scan.h"
 #include "stores/library_index.h"
 #include "stores/library_loader.h"
-#include "tests/stores/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/wav_file.h"
 
 namespace chartloom::testing {
+namespace fs = std::filesystem;
 namespace {
 
 using stores::IndexError;

@@ -6,9 +6,10 @@
 #include "stores/library_json.h"
 #include "stores/library_loader.h"
 #include "stores/store_error.h"
-#include "tests/stores/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace chartloom::testing {
+namespace fs = std::filesystem;
 namespace {
 
 using stores::LibraryTrack;

@@ -5,9 +5,10 @@
 
 #include "stores/music_folder.h"
 #include "stores/store_error.h"
-#include "tests/stores/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace chartloom::testing {
+namespace fs = std::filesystem;
 namespace {
 
 TEST(MusicFolder, ListsAudioPartByPartAndReportsEachProblemOnce) {
