@@ -1,0 +1,153 @@
+#include "stores/mpd_library.h"
+
+#include <mpd/client.h>
+
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+
+namespace chartloom::stores {
+namespace {
+
+using PlayCounts = std::unordered_map<std::string, std::string>;
+
+struct FreeSong {
+    void operator()(mpd_song* s) const { mpd_song_free(s); }
+};
+using SongPtr = std::unique_ptr<mpd_song, FreeSong>;
+
+struct FreeEntity {
+    void operator()(mpd_entity* e) const { mpd_entity_free(e); }
+};
+
+// A server error ends the play counts (a note says why); anything else ends the load.
+void notePlayCountsRefused(MpdConnection& mpd, std::vector<std::string>& notes) {
+    if (mpd_connection_get_error(mpd.get()) != MPD_ERROR_SERVER)
+        mpd.fail("reading play counts");
+    notes.push_back("MPD at " + mpd.address().text() +
+                    " gave no play counts: " + mpd_connection_get_error_message(mpd.get()));
+    mpd_connection_clear_error(mpd.get());
+}
+
+// "sticker: playcount=12" pairs after "file: URI" pairs.
+void receiveStickers(MpdConnection& mpd, PlayCounts& counts) {
+    std::string uri;
+    while (mpd_pair* pair = mpd_recv_pair(mpd.get())) {
+        std::string_view name = pair->name, value = pair->value;
+        if (name == "file") {
+            uri = value;
+        } else if (name == "sticker" && value.starts_with("playcount=")) {
+            counts[uri] = value.substr(value.find('=') + 1);
+        }
+        mpd_return_pair(mpd.get(), pair);
+    }
+}
+
+// By top-level folder, so that one answer stays far below MPD's output cap; a song at the top
+// is asked for on its own.
+PlayCounts readPlayCounts(MpdConnection& mpd, std::vector<std::string>& notes) {
+    std::vector<std::string> folders, topSongs;
+    if (!mpd_send_list_meta(mpd.get(), ""))
+        mpd.fail("listing the database's top folder");
+    while (mpd_entity* raw = mpd_recv_entity(mpd.get())) {
+        std::unique_ptr<mpd_entity, FreeEntity> entity(raw);
+        if (mpd_entity_get_type(raw) == MPD_ENTITY_TYPE_DIRECTORY)
+            folders.emplace_back(mpd_directory_get_path(mpd_entity_get_directory(raw)));
+        else if (mpd_entity_get_type(raw) == MPD_ENTITY_TYPE_SONG)
+            topSongs.emplace_back(mpd_song_get_uri(mpd_entity_get_song(raw)));
+    }
+    mpd.finish("listing the database's top folder");
+
+    PlayCounts counts;
+    for (const auto& folder : folders) {
+        if (!mpd_send_sticker_find(mpd.get(), "song", folder.c_str(), "playcount"))
+            mpd.fail("reading play counts");
+        receiveStickers(mpd, counts);
+        if (!mpd_response_finish(mpd.get())) {
+            notePlayCountsRefused(mpd, notes);
+            return {};
+        }
+    }
+    for (const auto& song : topSongs) {
+        if (!mpd_send_sticker_get(mpd.get(), "song", song.c_str(), "playcount"))
+            mpd.fail("reading play counts");
+        while (mpd_pair* pair = mpd_recv_sticker(mpd.get())) {
+            if (std::string_view(pair->name) == "playcount")
+                counts[song] = pair->value;
+            mpd_return_sticker(mpd.get(), pair);
+        }
+        if (mpd_response_finish(mpd.get()) || mpd.clearAnswer(MPD_SERVER_ERROR_NO_EXIST))
+            continue;
+        notePlayCountsRefused(mpd, notes);
+        return {};
+    }
+    return counts;
+}
+
+const char* fieldName(mpd_tag_type tag) {
+    switch (tag) {
+        case MPD_TAG_ARTIST:
+            return "artist";
+        case MPD_TAG_TITLE:
+            return "title";
+        default:
+            return mpd_tag_name(tag);
+    }
+}
+
+void fillRecord(const mpd_song* song, const PlayCounts& counts, player::TrackRecord& record) {
+    const char* uri = mpd_song_get_uri(song);
+    record.clear();
+    record.setPath(uri);
+    for (int t = 0; t < MPD_TAG_COUNT; ++t) {
+        auto tag = static_cast<mpd_tag_type>(t);
+        if (!mpd_song_get_tag(song, tag, 0))
+            continue;
+        record.beginMeta(fieldName(tag));
+        for (unsigned n = 0; const char* value = mpd_song_get_tag(song, tag, n); ++n)
+            record.addValue(value);
+    }
+    if (auto played = counts.empty() ? counts.end() : counts.find(uri); played != counts.end()) {
+        record.beginMeta("PLAY_COUNTER");
+        record.addValue(played->second);
+    }
+    record.sortFields();
+}
+
+}  // namespace
+
+size_t mpdSongCount(MpdConnection& mpd) {
+    mpd_stats* stats = mpd_run_stats(mpd.get());
+    if (!stats)
+        mpd.fail("reading the database's size");
+    size_t songs = mpd_stats_get_number_of_songs(stats);
+    mpd_stats_free(stats);
+    return songs;
+}
+
+void loadMpdLibrary(MpdConnection& mpd, const TrackSink& sink, std::vector<std::string>& notes,
+                    unsigned window) {
+    PlayCounts counts = readPlayCounts(mpd, notes);
+    player::TrackRecord record;
+    for (unsigned start = 0;; start += window) {
+        // Every song has a URI: the filter matches the whole database.
+        if (!mpd_search_db_songs(mpd.get(), true) ||
+            !mpd_search_add_expression(mpd.get(), "(file != \"\")") ||
+            !mpd_search_add_window(mpd.get(), start, start + window) ||
+            !mpd_search_commit(mpd.get())) {
+            mpd_search_cancel(mpd.get());
+            mpd.fail("reading the database");
+        }
+        unsigned received = 0;
+        while (SongPtr song{mpd_recv_song(mpd.get())}) {
+            ++received;
+            fillRecord(song.get(), counts, record);
+            sink(record);
+        }
+        mpd.finish("reading the database");
+        if (received < window)
+            break;
+    }
+}
+
+}  // namespace chartloom::stores
