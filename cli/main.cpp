@@ -131,6 +131,14 @@ int main(int argc, char** argv) {
                      config->as<std::string>().c_str(), e.what());
         return 2;
     } catch (const CLI::ParseError& e) {
+        // A bare --mpd takes the next word for MPD's address, even the item's name.
+        if (item.empty() && runMpd->count() > 0 && !runMpd->results().empty()) {
+            std::fprintf(stderr,
+                         "chartloom: --mpd took \"%s\" for MPD's address: put the item before "
+                         "--mpd, or write --mpd=ADDRESS\n",
+                         runMpd->results().front().c_str());
+            return 2;
+        }
         int rc = app.exit(e);
         return rc == 0 ? 0 : 2;
     }

@@ -87,7 +87,7 @@ protected:
         writeFile(mpd->playlistFolder() / (name + ".m3u"), lines);
     }
     std::vector<std::string> stored(const std::string& name) {
-        return mpd->values("listplaylist \"" + name + "\"", "file");
+        return mpd->values("listplaylist " + MpdDaemon::quote(name), "file");
     }
 
     ScratchDir dir;

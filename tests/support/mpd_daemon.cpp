@@ -54,10 +54,6 @@ UniqueFd greeted(uint16_t port) {
     return s;
 }
 
-std::string quoted(const fs::path& p) {
-    return "\"" + p.string() + "\"";
-}
-
 }  // namespace
 
 MpdDaemon::MpdDaemon(const fs::path& music, MpdDaemonOptions options)
@@ -87,13 +83,13 @@ MpdDaemon::MpdDaemon(const fs::path& music, MpdDaemonOptions options)
 void MpdDaemon::start(const fs::path& music) {
     port_ = freePort();
     std::ofstream conf(home_ / "mpd.conf");
-    conf << "music_directory " << quoted(fs::absolute(music)) << "\n"
-         << "playlist_directory " << quoted(playlistFolder()) << "\n"
-         << "db_file " << quoted(home_ / "database") << "\n"
-         << "state_file " << quoted(home_ / "state") << "\n"
-         << "sticker_file " << quoted(home_ / "sticker.sql") << "\n"
-         << "pid_file " << quoted(home_ / "pid") << "\n"
-         << "log_file " << quoted(home_ / "log") << "\n"
+    conf << "music_directory " << MpdDaemon::quote(fs::absolute(music)) << "\n"
+         << "playlist_directory " << MpdDaemon::quote(playlistFolder()) << "\n"
+         << "db_file " << MpdDaemon::quote(home_ / "database") << "\n"
+         << "state_file " << MpdDaemon::quote(home_ / "state") << "\n"
+         << "sticker_file " << MpdDaemon::quote(home_ / "sticker.sql") << "\n"
+         << "pid_file " << MpdDaemon::quote(home_ / "pid") << "\n"
+         << "log_file " << MpdDaemon::quote(home_ / "log") << "\n"
          << "bind_to_address \"127.0.0.1\"\nport \"" << port_ << "\"\n"
          << "auto_update \"no\"\nzeroconf_enabled \"no\"\n"
          << "audio_output {\n  type \"null\"\n  name \"null\"\n}\n";
@@ -126,6 +122,16 @@ void MpdDaemon::stop() {
     if (process_)
         process_->signalAndWait(SIGTERM, 10s);
     process_.reset();
+}
+
+std::string MpdDaemon::quote(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
 }
 
 std::vector<std::string> MpdDaemon::command(const std::string& line) const {

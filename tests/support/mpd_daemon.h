@@ -42,6 +42,8 @@ public:
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     std::filesystem::path playlistFolder() const { return home_ / "playlists"; }
 
+    // `text` as one argument of a command line.
+    static std::string quote(const std::string& text);
     // Sends one command line (with the password first, if any) on a connection of its own;
     // the answer's lines without the final OK. Raises MpdAck for an error answer.
     std::vector<std::string> command(const std::string& line) const;
