@@ -50,6 +50,18 @@ bool MpdConnection::clearAnswer(int ack) {
     return mpd_connection_clear_error(get());
 }
 
+bool MpdConnection::closedByMpd() const {
+    return mpd_connection_get_error(get()) == MPD_ERROR_CLOSED;
+}
+
+void MpdConnection::reconnect() {
+    try {
+        *this = MpdConnection(address_);
+    } catch (const StoreError& e) {
+        throw MpdLost(e.what());
+    }
+}
+
 void MpdConnection::finish(const std::string& doing) {
     if (!mpd_response_finish(get()))
         fail(doing);

@@ -44,6 +44,11 @@ public:
     bool clearAnswer(int ack);
     // Ends a command's answer; fail(doing) when it was an error.
     void finish(const std::string& doing);
+    // After a failed call: true when MPD closed the connection, as it does when an answer
+    // outgrows its output buffer (max_output_buffer_size).
+    bool closedByMpd() const;
+    // A new connection in place of this one. Raises MpdLost when MPD is no longer there.
+    void reconnect();
 
 private:
     struct Close {

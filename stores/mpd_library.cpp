@@ -2,6 +2,7 @@
 
 #include <mpd/client.h>
 
+#include <algorithm>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -43,9 +44,32 @@ void receiveStickers(MpdConnection& mpd, PlayCounts& counts) {
     }
 }
 
-// By top-level folder, so that one answer stays far below MPD's output cap; a song at the top
-// is asked for on its own.
+// The sticker "playcount" of every song below `folder` ("" for all) into `counts`; tooBig when
+// MPD closed the connection (an answer over its output cap), refused with a note saying why.
+enum class Stickers { read, tooBig, refused };
+Stickers findPlayCounts(MpdConnection& mpd, const std::string& folder, PlayCounts& counts,
+                        std::vector<std::string>& notes) {
+    if (!mpd_send_sticker_find(mpd.get(), "song", folder.c_str(), "playcount"))
+        mpd.fail("reading play counts");
+    receiveStickers(mpd, counts);
+    if (mpd_response_finish(mpd.get()))
+        return Stickers::read;
+    if (mpd.closedByMpd())
+        return Stickers::tooBig;
+    notePlayCountsRefused(mpd, notes);
+    return Stickers::refused;
+}
+
+// In one answer; when that is too big for MPD, by top-level folder on a new connection, with
+// a song at the top asked for on its own.
 PlayCounts readPlayCounts(MpdConnection& mpd, std::vector<std::string>& notes) {
+    PlayCounts counts;
+    Stickers whole = findPlayCounts(mpd, "", counts, notes);
+    if (whole == Stickers::refused)
+        return {};
+    if (whole == Stickers::read)
+        return counts;
+    mpd.reconnect();
     std::vector<std::string> folders, topSongs;
     if (!mpd_send_list_meta(mpd.get(), ""))
         mpd.fail("listing the database's top folder");
@@ -57,16 +81,12 @@ PlayCounts readPlayCounts(MpdConnection& mpd, std::vector<std::string>& notes) {
             topSongs.emplace_back(mpd_song_get_uri(mpd_entity_get_song(raw)));
     }
     mpd.finish("listing the database's top folder");
-
-    PlayCounts counts;
     for (const auto& folder : folders) {
-        if (!mpd_send_sticker_find(mpd.get(), "song", folder.c_str(), "playcount"))
-            mpd.fail("reading play counts");
-        receiveStickers(mpd, counts);
-        if (!mpd_response_finish(mpd.get())) {
-            notePlayCountsRefused(mpd, notes);
+        Stickers part = findPlayCounts(mpd, folder, counts, notes);
+        if (part == Stickers::refused)
             return {};
-        }
+        if (part == Stickers::tooBig)
+            mpd.fail("reading the play counts of " + folder);
     }
     for (const auto& song : topSongs) {
         if (!mpd_send_sticker_get(mpd.get(), "song", song.c_str(), "playcount"))
@@ -129,7 +149,7 @@ void loadMpdLibrary(MpdConnection& mpd, const TrackSink& sink, std::vector<std::
                     unsigned window) {
     PlayCounts counts = readPlayCounts(mpd, notes);
     player::TrackRecord record;
-    for (unsigned start = 0;; start += window) {
+    for (unsigned start = 0;;) {
         // Every song has a URI: the filter matches the whole database.
         if (!mpd_search_db_songs(mpd.get(), true) ||
             !mpd_search_add_expression(mpd.get(), "(file != \"\")") ||
@@ -144,9 +164,18 @@ void loadMpdLibrary(MpdConnection& mpd, const TrackSink& sink, std::vector<std::
             fillRecord(song.get(), counts, record);
             sink(record);
         }
-        mpd.finish("reading the database");
-        if (received < window)
-            break;
+        start += received;
+        if (mpd_response_finish(mpd.get())) {
+            if (received < window)
+                return;
+            continue;
+        }
+        // An answer over MPD's output cap: the songs that came whole are kept; the rest is
+        // asked for in smaller windows.
+        if (!mpd.closedByMpd() || window == 1)
+            mpd.fail("reading the database");
+        window = std::max(1u, window / 4);
+        mpd.reconnect();
     }
 }
 

@@ -193,6 +193,44 @@ TEST_F(MpdStore, WritesWhatChangedAndLeavesWhatChangedInMpdMeanwhile) {
     EXPECT_THAT(names, ElementsAre("#ArtistCharts", "Keep", "Mix", "Other", "Sorted"));
 }
 
+TEST(MpdBigAnswers, AnswersOverMpdsOutputCapComeInSmallerPieces) {
+    // 300 songs of about 1.2 kB and play counts of about 170 bytes against MPD's 16 KiB of
+    // buffer plus 8 KiB of cap: the whole database and all play counts are too big for one
+    // answer, a tenth of them is not.
+    ScratchDir dir;
+    std::vector<std::pair<std::string, std::string>> counts;
+    const std::string longName(120, 'n');
+    for (int s = 0; s < 300; ++s) {
+        std::string uri = s < 2 ? "top " + std::to_string(s) + ".flac"
+                                : "Folder " + std::to_string(s % 10) + "/" + longName + " " +
+                                      std::to_string(s) + ".flac";
+        writeFlac(dir.path() / "music" / uri,
+                  {{"TITLE", std::to_string(s)}, {"ALBUM", std::string(1000, 'a')}},
+                  std::chrono::milliseconds(100));
+        counts.emplace_back(uri, std::to_string(s));
+    }
+    MpdDaemon mpd(dir.path() / "music", {{}, {}, 8});
+    mpd.setPlayCounts(counts);
+
+    MpdConnection c(stores::resolveMpdAddress(mpd.address(), {}, {}));
+    std::map<std::string, std::string> loaded;
+    std::vector<std::string> notes;
+    stores::loadMpdLibrary(
+        c,
+        [&](const player::TrackRecord& r) {
+            std::string count;
+            for (size_t f = 0; f < r.metaCount(); ++f) {
+                if (r.metaName(f) == "PLAY_COUNTER")
+                    count = r.value(f, 0);
+            }
+            EXPECT_TRUE(loaded.emplace(r.path(), count).second) << r.path();
+        },
+        notes);
+    EXPECT_TRUE(notes.empty());
+    EXPECT_EQ(loaded, (std::map<std::string, std::string>(counts.begin(), counts.end())));
+    EXPECT_THAT(ScratchDir::read(mpd.logFile()), HasSubstr("Output buffer is full"));
+}
+
 TEST(MpdConnect, NoMpdThereIsAStoreErrorNamingTheAddress) {
     // A port that was free a moment ago.
     ScratchDir dir;

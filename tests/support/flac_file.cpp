@@ -37,11 +37,11 @@ std::string blockHeader(uint8_t type, bool last, size_t length) {
     return {char(type | (last ? 0x80 : 0)), char(length >> 16), char(length >> 8), char(length)};
 }
 
-Template encodeSilence(int seconds) {
+Template encodeSilence(long ms) {
     fs::path dir = fs::temp_directory_path() /
-                   ("chartloom-flac-" + std::to_string(::getpid()) + "-" + std::to_string(seconds));
+                   ("chartloom-flac-" + std::to_string(::getpid()) + "-" + std::to_string(ms));
     fs::create_directories(dir);
-    std::ofstream(dir / "in.raw", std::ios::binary) << std::string(size_t(seconds) * 16000, '\0');
+    std::ofstream(dir / "in.raw", std::ios::binary) << std::string(size_t(ms) * 16, '\0');
     ChildResult r =
         runChild(programPath("flac"),
                  {"--silent", "--force-raw-format", "--endian=little", "--sign=signed",
@@ -65,20 +65,20 @@ Template encodeSilence(int seconds) {
     return t;
 }
 
-const Template& silence(int seconds) {
+const Template& silence(long ms) {
     static std::mutex mutex;
-    static std::map<int, Template> made;
+    static std::map<long, Template> made;
     std::lock_guard lock(mutex);
-    auto found = made.find(seconds);
+    auto found = made.find(ms);
     if (found == made.end())
-        found = made.emplace(seconds, encodeSilence(seconds)).first;
+        found = made.emplace(ms, encodeSilence(ms)).first;
     return found->second;
 }
 
 }  // namespace
 
-void writeFlac(const fs::path& file, const FlacTags& tags, int seconds) {
-    const Template& audio = silence(seconds);
+void writeFlac(const fs::path& file, const FlacTags& tags, std::chrono::milliseconds length) {
+    const Template& audio = silence(static_cast<long>(length.count()));
     std::string comments = le32(9) + "chartloom" + le32(static_cast<uint32_t>(tags.size()));
     for (const auto& [key, value] : tags)
         comments += le32(static_cast<uint32_t>(key.size() + 1 + value.size())) + key + "=" + value;

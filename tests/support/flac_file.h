@@ -3,6 +3,7 @@
 // thousands of files cost little more than copying.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -13,8 +14,9 @@ namespace chartloom::testing {
 // ("ARTIST", "Blur"): a field may come more than once.
 using FlacTags = std::vector<std::pair<std::string, std::string>>;
 
-// Writes `file` (making its folders): `seconds` of silence, 8 kHz mono, with `tags`. Raises
+// Writes `file` (making its folders): `length` of silence, 8 kHz mono, with `tags`. Raises
 // std::runtime_error when `flac` cannot make the audio.
-void writeFlac(const std::filesystem::path& file, const FlacTags& tags, int seconds = 60);
+void writeFlac(const std::filesystem::path& file, const FlacTags& tags,
+               std::chrono::milliseconds length = std::chrono::seconds(60));
 
 }  // namespace chartloom::testing

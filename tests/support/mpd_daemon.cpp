@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -57,7 +58,7 @@ UniqueFd greeted(uint16_t port) {
 }  // namespace
 
 MpdDaemon::MpdDaemon(const fs::path& music, MpdDaemonOptions options)
-    : home_(options.home), password_(options.password) {
+    : home_(options.home), password_(options.password), maxOutputKiB_(options.maxOutputKiB) {
     if (home_.empty()) {
         std::string pattern = (fs::temp_directory_path() / "chartloom-mpd-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
@@ -93,6 +94,8 @@ void MpdDaemon::start(const fs::path& music) {
          << "bind_to_address \"127.0.0.1\"\nport \"" << port_ << "\"\n"
          << "auto_update \"no\"\nzeroconf_enabled \"no\"\n"
          << "audio_output {\n  type \"null\"\n  name \"null\"\n}\n";
+    if (maxOutputKiB_ > 0)
+        conf << "max_output_buffer_size \"" << maxOutputKiB_ << "\"\n";
     if (!password_.empty())
         conf << "password \"" << password_ << "@read,add,control,admin\"\n";
     conf.close();
@@ -138,6 +141,8 @@ std::vector<std::string> MpdDaemon::command(const std::string& line) const {
     UniqueFd s = greeted(port_);
     if (!s)
         throw std::runtime_error("MPD at " + address() + " does not answer");
+    timeval patient{120, 0};  // a long command list of sticker writes takes a while
+    ::setsockopt(s.get(), SOL_SOCKET, SO_RCVTIMEO, &patient, sizeof patient);
     std::string request = (password_.empty() ? "" : "password " + password_ + "\n") + line + "\n";
     if (::send(s.get(), request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size()))
         throw std::runtime_error("cannot send to MPD");
@@ -165,6 +170,34 @@ std::vector<std::string> MpdDaemon::command(const std::string& line) const {
             throw std::runtime_error("MPD closed the connection during " + line);
         received.append(buffer, size_t(n));
     }
+}
+
+void MpdDaemon::setPlayCounts(
+    const std::vector<std::pair<std::string, std::string>>& counts) const {
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open((home_ / "sticker.sql").c_str(), &raw);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
+    auto check = [&](int result, int expected) {
+        if (result != expected)
+            throw std::runtime_error(std::string("sticker database: ") + sqlite3_errmsg(raw));
+    };
+    check(rc, SQLITE_OK);
+    sqlite3_busy_timeout(raw, 10000);
+    check(sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_stmt* statement = nullptr;
+    check(sqlite3_prepare_v2(raw,
+                             "INSERT OR REPLACE INTO sticker(type, uri, name, value) "
+                             "VALUES('song', ?, 'playcount', ?)",
+                             -1, &statement, nullptr),
+          SQLITE_OK);
+    std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> insert(statement, sqlite3_finalize);
+    for (const auto& [uri, count] : counts) {
+        sqlite3_bind_text(statement, 1, uri.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement, 2, count.c_str(), -1, SQLITE_TRANSIENT);
+        check(sqlite3_step(statement), SQLITE_DONE);
+        sqlite3_reset(statement);
+    }
+    check(sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
 }
 
 std::vector<std::string> MpdDaemon::values(const std::string& line, const std::string& key) const {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -23,6 +24,8 @@ struct MpdDaemonOptions {
     // Where MPD keeps its database, state, stickers and playlists; empty: a new temporary
     // folder, removed at the end. A folder kept from an earlier start reuses its database.
     std::filesystem::path home;
+    // MPD's cap on one answer (max_output_buffer_size), 0 for its default of 8 MiB.
+    unsigned maxOutputKiB = 0;
 };
 
 // An answer starting with ACK.
@@ -41,6 +44,7 @@ public:
     uint16_t port() const { return port_; }
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     std::filesystem::path playlistFolder() const { return home_ / "playlists"; }
+    std::filesystem::path logFile() const { return home_ / "log"; }
 
     // `text` as one argument of a command line.
     static std::string quote(const std::string& text);
@@ -49,6 +53,9 @@ public:
     std::vector<std::string> command(const std::string& line) const;
     // The values of `key` in the answer, in order.
     std::vector<std::string> values(const std::string& line, const std::string& key) const;
+    // Sets the sticker "playcount" of each (URI, count) in MPD's sticker database directly, in
+    // one transaction: far faster than a sticker command per song, each a write of its own.
+    void setPlayCounts(const std::vector<std::pair<std::string, std::string>>& counts) const;
     // Ends MPD (SIGTERM) and waits for it.
     void stop();
     bool running() const { return process_ != nullptr; }
@@ -59,6 +66,7 @@ private:
     std::filesystem::path home_;
     bool ownHome_ = false;
     std::string password_;
+    unsigned maxOutputKiB_ = 0;
     uint16_t port_ = 0;
     std::unique_ptr<ChildProcess> process_;
 };
