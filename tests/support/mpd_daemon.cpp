@@ -72,7 +72,8 @@ MpdDaemon::MpdDaemon(const fs::path& music, MpdDaemonOptions options)
         start(music);
     if (!process_)
         throw std::runtime_error("MPD did not start; see " + (home_ / "log").string());
-    // The first start builds the database: wait until it is done.
+    // The first start builds the database: wait until it is done. MPD starts that job before
+    // it takes connections, so the first status already shows it.
     auto deadline = std::chrono::steady_clock::now() + 600s;
     while (!values("status", "updating_db").empty()) {
         if (std::chrono::steady_clock::now() > deadline)
