@@ -19,7 +19,15 @@ const char* const kSharedFooter =
     "Also: --library, --playlists, --charts and --api-key (see chartloom --help), which\n"
     "config.toml may set for every command.";
 
-void addSessionOptions(CLI::App* command, chartloom::cli::SessionOptions& o) {
+// Whether the command line itself (not the configuration file) names `option`.
+bool onCommandLine(int argc, char** argv, std::string_view option) {
+    return std::any_of(argv + 1, argv + argc, [&](const char* a) {
+        std::string_view arg = a;
+        return arg == option || (arg.starts_with(option) && arg[option.size()] == '=');
+    });
+}
+
+CLI::Option* addSessionOptions(CLI::App* command, chartloom::cli::SessionOptions& o) {
     command->fallthrough()->footer(kSharedFooter);
     command->add_option("--active", o.active, "Open the menu on this playlist's view");
     // One value per use, so that a menu item's name after it is not taken for a second rule.
@@ -28,6 +36,12 @@ void addSessionOptions(CLI::App* command, chartloom::cli::SessionOptions& o) {
         ->allow_extra_args(false);
     command->add_flag("--json", o.json, "Print one JSON document");
     command->add_flag("--verbose", o.verbose, "Say why each failed request failed, on stderr");
+    // Read after parsing: a bare --mpd has no value to store.
+    return command
+        ->add_option("--mpd",
+                     "A running MPD as library and playlists: HOST, HOST:PORT or a socket "
+                     "path (default: $MPD_HOST, $MPD_PORT, else localhost:6600)")
+        ->expected(0, 1);
 }
 
 }  // namespace
@@ -68,12 +82,15 @@ int main(int argc, char** argv) {
 
     chartloom::cli::SessionOptions menuOptions, runOptions;
     CLI::App* menu = app.add_subcommand("menu", "Show the context menu for the selection");
-    addSessionOptions(menu, menuOptions);
+    CLI::Option* menuMpd = addSessionOptions(menu, menuOptions);
 
     std::string item;
     CLI::App* run = app.add_subcommand("run", "Run a context menu item as a click would");
     run->add_option("item", item, "The item's name, e.g. \"Artist Charts Playlist\"")->required();
-    addSessionOptions(run, runOptions);
+    CLI::Option* runMpd = addSessionOptions(run, runOptions);
+    run->add_flag("--no-play", runOptions.noPlay,
+                  "With --mpd: leave MPD's queue and playback alone")
+        ->needs(runMpd);
     chartloom::cli::addLastfmOptions(run, runOptions.lastfm);
     run->add_flag("--absolute-paths", runOptions.absolutePaths,
                   "Name the tracks in written playlists by absolute paths (default: relative to "
@@ -117,6 +134,14 @@ int main(int argc, char** argv) {
                      config->as<std::string>().c_str(), e.what());
         return 2;
     } catch (const CLI::ParseError& e) {
+        // A bare --mpd takes the next word for MPD's address, even the item's name.
+        if (item.empty() && runMpd->count() > 0 && !runMpd->results().empty()) {
+            std::fprintf(stderr,
+                         "chartloom: --mpd took \"%s\" for MPD's address: put the item before "
+                         "--mpd, or write --mpd=ADDRESS\n",
+                         runMpd->results().front().c_str());
+            return 2;
+        }
         int rc = app.exit(e);
         return rc == 0 ? 0 : 2;
     }
@@ -133,10 +158,27 @@ int main(int argc, char** argv) {
         o->charts = shared.charts;
     }
     runOptions.lastfm.apiKey = serveOptions.live.apiKey = shared.apiKey;
-    if ((*menu || *run) && !shared.library) {
+    // MPD supplies both the library and the playlists; the configuration file's are ignored.
+    for (auto [option, o] : {std::pair{menuMpd, &menuOptions}, std::pair{runMpd, &runOptions}}) {
+        if (option->count() == 0)
+            continue;
+        for (const char* local : {"--library", "--playlists"}) {
+            if (onCommandLine(argc, argv, local)) {
+                std::fprintf(stderr,
+                             "chartloom: --mpd and %s exclude each other: MPD's database is the "
+                             "library and its stored playlists and queue are the playlists\n",
+                             local);
+                return 2;
+            }
+        }
+        o->mpd = option->results().empty() ? "" : option->results().front();
+        o->library.clear();
+        o->playlists.reset();
+    }
+    if (((*menu && !menuOptions.mpd) || (*run && !runOptions.mpd)) && !shared.library) {
         std::fprintf(stderr,
                      "chartloom: --library is required: a music folder, a library index or a "
-                     "library JSON file (or set library in %s)\n",
+                     "library JSON file (or set library in %s), or --mpd for a running MPD\n",
                      configFile.c_str());
         return 2;
     }

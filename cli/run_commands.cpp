@@ -155,8 +155,11 @@ int runCommand(const std::string& item, const SessionOptions& options) {
         // An interrupted run writes nothing: what it made may be incomplete.
         interrupts.enter(Interrupts::Phase::writing);
         WriteOutcome outcome;
-        if (!interrupts.interrupted())
+        bool plays = false;
+        if (!interrupts.interrupted()) {
             outcome = session.writeBack();
+            plays = session.play();
+        }
         for (const auto& name : outcome.written)
             std::fprintf(stderr, "wrote playlist %s\n", printable(name).c_str());
         for (const auto& conflict : outcome.conflicts)
@@ -168,7 +171,7 @@ int runCommand(const std::string& item, const SessionOptions& options) {
                 changed.push_back(i);
         }
         std::cout << (options.json ? jsonReport(host, nullptr)
-                                   : runSummaryText(host, changed, false));
+                                   : runSummaryText(host, changed, plays));
         if (!interrupts.interrupted())
             explainConnectionFailure(host);
         if (interrupts.interrupted())

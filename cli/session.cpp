@@ -1,5 +1,6 @@
 #include "cli/session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,15 +11,58 @@
 #include "host/shared_functions.h"
 #include "platform/terminal_text.h"
 #include "stores/library_loader.h"
+#include "stores/mpd_library.h"
 #include "stores/store_error.h"
 
 namespace chartloom::cli {
 using namespace stores;
 
 Session::Session(const SessionOptions& options, Access access) : options_(options) {
-    if (options.active && !options.playlists) {
-        throw UsageError("--active needs --playlists");
+    if (options.active && !options.playlists && !options.mpd) {
+        throw UsageError("--active needs --playlists or --mpd");
     }
+    if (options.mpd)
+        loadMpd();
+    else
+        loadFolders(access);
+    std::vector<Selector> rules;
+    for (const auto& text : options.select)
+        rules.push_back(parseSelector(text));
+
+    if (options.active) {
+        auto& all = host_.playlists().all();
+        size_t index = host_.playlists().findByName(*options.active);
+        if (index == none) {
+            throw UsageError("--active " + *options.active + ": no such playlist in " +
+                             (mpdAddress_ ? "MPD at " + mpdAddress_->text() : *options.playlists));
+        }
+        host_.playlists().setActive(index);
+        caller_ = player::Host::caller_playlist;
+        std::vector<player::Track*> items;
+        for (const auto& item : all[index].items) {
+            items.push_back(static_cast<player::Track*>(item.track.get()));
+        }
+        for (size_t i : select(items, rules)) {
+            all[index].items[i].selected = true;
+            selection_.push_back(items[i]);
+        }
+        noteUnmatched(items, rules, "the playlist \"" + all[index].name + "\"");
+    } else {
+        for (const auto& rule : rules) {
+            if (rule.kind == Selector::Kind::position) {
+                throw UsageError("--select pos=" + rule.value + " needs --active");
+            }
+        }
+        const auto& library = host_.libraryTracks();
+        for (size_t i : select(library, rules))
+            selection_.push_back(library[i]);
+        noteUnmatched(library, rules, "the library");
+    }
+    host_.loadPlugin(pluginFile());
+}
+
+void Session::loadFolders(Access access) {
+    const SessionOptions& options = options_;
     // Taken before anything is read, so that a second run reads what the first one wrote.
     if (options.playlists && access == Access::readWrite) {
         lock_.emplace(*options.playlists, [&] {
@@ -56,40 +100,30 @@ Session::Session(const SessionOptions& options, Access access) : options_(option
             std::fprintf(stderr, "chartloom: %s\n", printable(warning).c_str());
         });
     }
-    std::vector<Selector> rules;
-    for (const auto& text : options.select)
-        rules.push_back(parseSelector(text));
+}
 
-    if (options.active) {
-        auto& all = host_.playlists().all();
-        size_t index = host_.playlists().findByName(*options.active);
-        if (index == none) {
-            throw UsageError("--active " + *options.active + ": no such playlist in " +
-                             *options.playlists);
+void Session::loadMpd() {
+    mpdAddress_ = resolveMpdAddress(options_.mpd);
+    MpdConnection mpd(*mpdAddress_);
+    host_.reserveTracks(mpdSongCount(mpd));
+    std::vector<std::string> notes;
+    loadMpdLibrary(
+        mpd, [&](const player::TrackRecord& r) { host_.addTrack(r); }, notes);
+    for (const auto& note : notes)
+        std::fprintf(stderr, "chartloom: %s\n", note.c_str());
+    mpdLoaded_ = readMpdPlaylists(mpd);
+    addMpdPlaylists(host_, mpdLoaded_);
+}
+
+MpdConnection& Session::writer() {
+    if (!mpdWriter_) {
+        try {
+            mpdWriter_.emplace(*mpdAddress_);
+        } catch (const StoreError& e) {
+            throw MpdLost(std::string(e.what()) + "; nothing was written");
         }
-        host_.playlists().setActive(index);
-        caller_ = player::Host::caller_playlist;
-        std::vector<player::Track*> items;
-        for (const auto& item : all[index].items) {
-            items.push_back(static_cast<player::Track*>(item.track.get()));
-        }
-        for (size_t i : select(items, rules)) {
-            all[index].items[i].selected = true;
-            selection_.push_back(items[i]);
-        }
-        noteUnmatched(items, rules, "the playlist \"" + all[index].name + "\"");
-    } else {
-        for (const auto& rule : rules) {
-            if (rule.kind == Selector::Kind::position) {
-                throw UsageError("--select pos=" + rule.value + " needs --active");
-            }
-        }
-        const auto& library = host_.libraryTracks();
-        for (size_t i : select(library, rules))
-            selection_.push_back(library[i]);
-        noteUnmatched(library, rules, "the library");
     }
-    host_.loadPlugin(pluginFile());
+    return *mpdWriter_;
 }
 
 void Session::noteUnmatched(const std::vector<player::Track*>& candidates,
@@ -113,9 +147,22 @@ bool Session::run(const std::string& item) {
 }
 
 WriteOutcome Session::writeBack() {
+    if (mpdAddress_)
+        return writeChangedMpdPlaylists(writer(), mpdLoaded_, host_, leftAlone_);
     if (!options_.playlists)
         return {};
     return writeChangedPlaylists(*options_.playlists, loaded_, host_, *entries_);
+}
+
+bool Session::play() {
+    size_t playing = host_.playback().playlist;
+    if (!mpdAddress_ || options_.noPlay || host_.playback().starts == 0 ||
+        playing >= host_.playlists().all().size() ||
+        std::find(leftAlone_.begin(), leftAlone_.end(), playing) != leftAlone_.end()) {
+        return false;
+    }
+    bool isQueue = playing < mpdLoaded_.size() && mpdLoaded_[playing].queue;
+    return playOnMpd(writer(), host_, playing, isQueue);
 }
 
 }  // namespace chartloom::cli

@@ -10,6 +10,9 @@
 #include "cli/chart_options.h"
 #include "cli/selection.h"
 #include "player/host.h"
+#include "stores/mpd_address.h"
+#include "stores/mpd_connection.h"
+#include "stores/mpd_playlists.h"
 #include "stores/playlist_files.h"
 #include "stores/playlist_store_lock.h"
 
@@ -18,7 +21,11 @@ namespace chartloom::cli {
 struct SessionOptions {
     std::string library;
     std::optional<std::string> playlists;  // the playlist store folder
-    std::optional<std::string> active;     // the playlist view the menu opens on
+    // A running MPD in place of library and playlists: its address as given to --mpd ("" for
+    // MPD_HOST and MPD_PORT, or localhost:6600).
+    std::optional<std::string> mpd;
+    bool noPlay = false;                // `run` with MPD: leave its queue and playback alone
+    std::optional<std::string> active;  // the playlist view the menu opens on
     std::vector<std::string> select;
     bool json = false;
     bool verbose = false;        // a stderr line with the cause of each failed request
@@ -47,10 +54,21 @@ public:
     std::vector<player::MenuEntry> menu();
     // Runs the item as a click would. False when the menu does not show it.
     bool run(const std::string& item);
-    // Writes the playlists a run created or changed (only with a playlist store).
+    // Writes the playlists a run created or changed (only with a playlist store). With MPD,
+    // raises MpdLost (nothing written) when it is no longer there.
     stores::WriteOutcome writeBack();
+    // With MPD, after writeBack: when the plug-in started playback on a playlist that is now
+    // stored as it shows, MPD's queue becomes that playlist and plays from the start. True
+    // when MPD plays.
+    bool play();
 
 private:
+    void loadFolders(Access access);
+    void loadMpd();
+    // The connection for writing back, made on first use: MPD drops connections that stay
+    // idle for long, as one would while the plug-in waits on the chart service.
+    stores::MpdConnection& writer();
+
     void noteUnmatched(const std::vector<player::Track*>& candidates,
                        const std::vector<Selector>& rules, const std::string& where);
 
@@ -59,6 +77,10 @@ private:
     std::optional<stores::PlaylistStoreLock> lock_;
     std::vector<stores::StoredPlaylist> loaded_;
     std::optional<stores::PlaylistEntries> entries_;  // with a playlist folder
+    std::optional<stores::MpdAddress> mpdAddress_;
+    std::vector<stores::MpdPlaylist> mpdLoaded_;
+    std::optional<stores::MpdConnection> mpdWriter_;
+    std::vector<size_t> leftAlone_;  // playlists writeBack did not write
     std::vector<player::Track*> selection_;
     GUID caller_ = player::Host::caller_other;
     std::vector<std::string> unmatched_;

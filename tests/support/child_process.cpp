@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -173,6 +174,19 @@ ChildResult ChildProcess::collect(const ChildOptions& options) {
     }
     result.exitCode = waitForExit(std::chrono::hours(1));
     return result;
+}
+
+std::string programPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (size_t start = 0; start <= dirs.size();) {
+        size_t end = std::min(dirs.find(':', start), dirs.size());
+        std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (end > start && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return name;
 }
 
 ChildResult runChild(const std::string& program, const std::vector<std::string>& args,

@@ -58,6 +58,9 @@ private:
     std::optional<int> exitStatus_;
 };
 
+// The program `name` as found on PATH; `name` itself when it is not found there.
+std::string programPath(const std::string& name);
+
 // Runs `program` with `args` to its end.
 ChildResult runChild(const std::string& program, const std::vector<std::string>& args,
                      const ChildOptions& options = {});

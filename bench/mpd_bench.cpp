@@ -1,0 +1,145 @@
+// Loading MPD's database as the host's library over loopback, at 10,000, 50,000 and 100,000
+// songs, with and without play counts, to show how the load grows. Each load runs in a child
+// process of its own that prints the load's seconds; peak_MiB is that process's peak resident
+// memory.
+//
+// The music is made once per size in $CHARTLOOM_BENCH_DATA/mpd-N (default ./bench-data):
+// tiny FLAC files (a tenth of a second of silence, 8 kHz mono: one file that `flac` encoded,
+// copied with Vorbis comments ARTIST, TITLE, ALBUM and TRACKNUMBER added), 20 songs per
+// artist folder, every tenth song with a "playcount" sticker. MPD builds its database there
+// on the first start and reuses it afterwards.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "child_run.h"
+#include "player/host.h"
+#include "stores/mpd_address.h"
+#include "stores/mpd_library.h"
+#include "tests/support/flac_file.h"
+#include "tests/support/mpd_daemon.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using chartloom::bench::ChildRun;
+using chartloom::bench::runProgram;
+using chartloom::testing::MpdDaemon;
+
+std::string self;  // this program, for its child mode
+
+fs::path dataDir(size_t songs) {
+    const char* env = std::getenv("CHARTLOOM_BENCH_DATA");
+    return fs::absolute(env && *env ? env : "bench-data") / ("mpd-" + std::to_string(songs));
+}
+
+std::string uriOf(size_t song) {
+    char uri[96];
+    std::snprintf(uri, sizeof uri, "Artist %05zu/Album/%02zu Song %zu.flac", song / 20,
+                  song % 20 + 1, song);
+    return uri;
+}
+
+// Made once; a file named "complete" marks a finished set.
+void prepare(size_t songs) {
+    fs::path dir = dataDir(songs);
+    if (fs::exists(dir / "complete"))
+        return;
+    std::cerr << "making " << songs << " FLAC files and MPD's database in " << dir
+              << " (once)...\n";
+    fs::remove_all(dir);
+    for (size_t s = 0; s < songs; ++s) {
+        std::string artist = "Artist " + std::to_string(s / 20);
+        chartloom::testing::writeFlac(dir / "music" / uriOf(s),
+                                      {{"ARTIST", artist},
+                                       {"TITLE", "Song " + std::to_string(s)},
+                                       {"ALBUM", artist + " Album"},
+                                       {"TRACKNUMBER", std::to_string(s % 20 + 1)}},
+                                      std::chrono::milliseconds(100));
+    }
+    MpdDaemon mpd(dir / "music", {{}, dir / "home"});
+    std::vector<std::pair<std::string, std::string>> counts;
+    for (size_t s = 0; s < songs; s += 10)
+        counts.emplace_back(uriOf(s), "3");
+    mpd.setPlayCounts(counts);
+    // The same database without play counts, to tell the songs' part from the stickers'.
+    fs::create_directories(dir / "home-plain");
+    fs::copy_file(dir / "home" / "database", dir / "home-plain" / "database");
+    std::ofstream(dir / "complete") << "ok\n";
+}
+
+void BM_LoadMpdDatabase(benchmark::State& state, const char* home) {
+    auto songs = static_cast<size_t>(state.range(0));
+    prepare(songs);
+    fs::path dir = dataDir(songs);
+    MpdDaemon mpd(dir / "music", {{}, dir / home});
+    double peak = 0, total = 0;
+    for (auto _ : state) {
+        ChildRun r = runProgram({self, "--child-load", mpd.address(), std::to_string(songs)});
+        if (r.exitCode != 0) {
+            state.SkipWithError(("exit " + std::to_string(r.exitCode)).c_str());
+            return;
+        }
+        if (auto at = r.out.find("seconds "); at != std::string::npos)
+            r.seconds = std::strtod(r.out.c_str() + at + 8, nullptr);
+        state.SetIterationTime(r.seconds);
+        peak = std::max(peak, r.peakMiB);
+        total += r.seconds;
+    }
+    state.counters["peak_MiB"] = peak;
+    state.counters["seconds"] = total / static_cast<double>(state.iterations());
+    state.counters["songs_per_s"] = static_cast<double>(songs) * state.iterations() / total;
+}
+
+// The load alone, its time printed as "seconds N"; exit 1 when a song is missing.
+int childMain(int argc, char** argv) {
+    if (argc != 4 || std::strcmp(argv[1], "--child-load") != 0)
+        return 2;
+    using Clock = std::chrono::steady_clock;
+    auto start = Clock::now();
+    player::Host host;
+    chartloom::stores::MpdConnection mpd(chartloom::stores::resolveMpdAddress(argv[2], {}, {}));
+    host.reserveTracks(chartloom::stores::mpdSongCount(mpd));
+    std::vector<std::string> notes;
+    chartloom::stores::loadMpdLibrary(
+        mpd, [&](const player::TrackRecord& r) { host.addTrack(r); }, notes);
+    if (host.libraryTracks().size() != std::strtoul(argv[3], nullptr, 10))
+        return 1;
+    std::printf("seconds %.6f\n", std::chrono::duration<double>(Clock::now() - start).count());
+    return 0;
+}
+
+}  // namespace
+
+// Every tenth song with a play count; MPD's own answer to the play counts grows with the
+// stickers times the folders at the top, as it looks each song up by its path.
+BENCHMARK_CAPTURE(BM_LoadMpdDatabase, with_play_counts, "home")
+    ->Arg(10'000)
+    ->Arg(50'000)
+    ->Arg(100'000)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LoadMpdDatabase, songs_only, "home-plain")
+    ->Arg(10'000)
+    ->Arg(50'000)
+    ->Arg(100'000)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    self = fs::absolute(argv[0]).string();
+    if (argc >= 2 && std::strncmp(argv[1], "--child-", 8) == 0)
+        return childMain(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
