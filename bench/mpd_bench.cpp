@@ -119,20 +119,12 @@ int childMain(int argc, char** argv) {
 
 // Every tenth song with a play count; MPD's own answer to the play counts grows with the
 // stickers times the folders at the top, as it looks each song up by its path.
-BENCHMARK_CAPTURE(BM_LoadMpdDatabase, with_play_counts, "home")
-    ->Arg(10'000)
-    ->Arg(50'000)
-    ->Arg(100'000)
-    ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_LoadMpdDatabase, songs_only, "home-plain")
-    ->Arg(10'000)
-    ->Arg(50'000)
-    ->Arg(100'000)
-    ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMillisecond);
+void databaseSizes(benchmark::internal::Benchmark* b) {
+    b->Arg(10'000)->Arg(50'000)->Arg(100'000);
+    b->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+}
+BENCHMARK_CAPTURE(BM_LoadMpdDatabase, with_play_counts, "home")->Apply(databaseSizes);
+BENCHMARK_CAPTURE(BM_LoadMpdDatabase, songs_only, "home-plain")->Apply(databaseSizes);
 
 int main(int argc, char** argv) {
     self = fs::absolute(argv[0]).string();

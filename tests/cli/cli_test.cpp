@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "tests/cli/cli_documents.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/scripted_http_server.h"
@@ -21,16 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using namespace std::chrono_literals;
-
-std::string topTracks(const std::vector<std::string>& titles) {
-    std::string xml = "<mostknowntracks>";
-    int reach = 1000;
-    for (const auto& t : titles) {
-        xml += "<track><name>" + t + "</name><reach>" + std::to_string(reach) + "</reach></track>";
-        reach -= 100;
-    }
-    return xml + "</mostknowntracks>";
-}
 
 const char* kLibrary = R"({"tracks": [
   {"path": "Blur/Song 2.flac", "meta": {"artist": ["Blur"], "title": ["Song 2"], "PLAY_COUNTER": ["12"]}, "info": {"bitrate": "320"}},

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/cli_documents.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/scripted_http_server.h"
@@ -200,16 +201,6 @@ std::vector<Fault> faults() {
          },
          0, "", ""},
     };
-}
-
-std::string topTracks(const std::vector<std::string>& titles) {
-    std::string xml = "<mostknowntracks artist=\"x\">";
-    int reach = 1000;
-    for (const auto& t : titles) {
-        xml += "<track><name>" + t + "</name><reach>" + std::to_string(reach) + "</reach></track>";
-        reach -= 100;
-    }
-    return xml + "</mostknowntracks>";
 }
 
 struct Command {

@@ -7,6 +7,7 @@
 #include <future>
 #include <nlohmann/json.hpp>
 
+#include "tests/cli/cli_documents.h"
 #include "tests/support/child_process.h"
 #include "tests/support/mpd_daemon.h"
 #include "tests/support/mpd_test_music.h"
@@ -24,16 +25,6 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
-
-std::string topTracks(const std::vector<std::string>& titles) {
-    std::string xml = "<mostknowntracks>";
-    int reach = 1000;
-    for (const auto& t : titles) {
-        xml += "<track><name>" + t + "</name><reach>" + std::to_string(reach) + "</reach></track>";
-        reach -= 100;
-    }
-    return xml + "</mostknowntracks>";
-}
 
 const std::string kBlurTop = topTracks({"Tender", "Song 2", "Nope"});
 
@@ -74,16 +65,6 @@ protected:
             ADD_FAILURE() << "not JSON: " << r.out << "\n" << r.err;
             return json();
         }
-    }
-    static std::vector<std::string> paths(const json& doc, const std::string& name) {
-        std::vector<std::string> out;
-        for (const json& p : doc["playlists"]) {
-            if (p["name"] == name) {
-                for (const json& item : p["items"])
-                    out.push_back(item["path"]);
-            }
-        }
-        return out;
     }
     std::vector<std::string> stored(const std::string& name) {
         return mpd->values("listplaylist " + MpdDaemon::quote(name), "file");
@@ -159,7 +140,7 @@ TEST_F(MpdCli, EachCommandStoresItsPlaylistAndPlaysIt) {
         SCOPED_TRACE(c.item);
         mpd->command("stop");
         json doc = run(c.item, {"--select", "artist=Blur"});
-        std::vector<std::string> made = paths(doc, c.playlist);
+        std::vector<std::string> made = playlistPaths(doc, c.playlist);
         if (!c.expected.empty()) {
             EXPECT_EQ(made, c.expected);
         }
@@ -185,7 +166,7 @@ TEST_F(MpdCli, NoPlayLeavesTheQueueAndPlaybackAlone) {
     startMpd();
     mpd->command("add \"Blur/Parklife.flac\"");
     json doc = run("Artist Charts Playlist", {"--select", "artist=Blur", "--no-play"});
-    EXPECT_EQ(stored("#ArtistCharts"), paths(doc, "#ArtistCharts"));
+    EXPECT_EQ(stored("#ArtistCharts"), playlistPaths(doc, "#ArtistCharts"));
     EXPECT_THAT(queue(), ElementsAre("Blur/Parklife.flac"));
     EXPECT_EQ(state(), "stop");
 }
@@ -197,7 +178,7 @@ TEST_F(MpdCli, SortOnAStoredPlaylistAndOnTheQueue) {
                       "Oasis/Wonderwall.flac\nBlur/Song 2.flac\ngone/missing.flac\n"
                       "Blur/Tender.flac\n");
     json doc = run("Sort by Artist Charts", {"--active", "Mix", "--select", "all"});
-    std::vector<std::string> sorted = paths(doc, "Mix");
+    std::vector<std::string> sorted = playlistPaths(doc, "Mix");
     EXPECT_THAT(sorted, ElementsAre("Oasis/Wonderwall.flac", "Blur/Tender.flac", "Blur/Song 2.flac",
                                     "gone/missing.flac"));
     EXPECT_EQ(stored("Mix"), sorted);
@@ -205,9 +186,9 @@ TEST_F(MpdCli, SortOnAStoredPlaylistAndOnTheQueue) {
     for (const char* uri : {"Oasis/Wonderwall.flac", "Blur/Song 2.flac", "Blur/Tender.flac"})
         mpd->command("add " + MpdDaemon::quote(uri));
     doc = run("Sort by Artist Charts", {"--active", "Queue", "--select", "all"});
-    EXPECT_THAT(paths(doc, "Queue"),
+    EXPECT_THAT(playlistPaths(doc, "Queue"),
                 ElementsAre("Oasis/Wonderwall.flac", "Blur/Tender.flac", "Blur/Song 2.flac"));
-    EXPECT_EQ(queue(), paths(doc, "Queue"));
+    EXPECT_EQ(queue(), playlistPaths(doc, "Queue"));
     EXPECT_EQ(stored("Mix"), sorted);
 }
 

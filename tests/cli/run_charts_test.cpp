@@ -9,6 +9,7 @@
 #include <set>
 
 #include "tests/chartserver/fake_lastfm.h"
+#include "tests/cli/cli_documents.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
@@ -66,16 +67,6 @@ protected:
         return {"--charts",  "lastfm",  "--lastfm-url",
                 fake.root(), "--cache", (dir.path() / "cache.sqlite").string()};
     }
-    static std::vector<std::string> paths(const json& doc, const std::string& name) {
-        std::vector<std::string> out;
-        for (const json& p : doc["playlists"]) {
-            if (p["name"] == name) {
-                for (const json& item : p["items"])
-                    out.push_back(item["path"]);
-            }
-        }
-        return out;
-    }
 
     ScratchDir dir;
     FakeLastfm fake{lastfm};
@@ -129,7 +120,7 @@ TEST_F(RunCharts, AllFourCommandsOnLiveCharts) {
         ChildResult r = run(args, c.env);
         ASSERT_EQ(r.exitCode, 0) << r.err;
         json doc = json::parse(r.out);
-        std::vector<std::string> made = paths(doc, c.playlist);
+        std::vector<std::string> made = playlistPaths(doc, c.playlist);
         EXPECT_EQ(made.size(), c.count);
         if (!c.paths.empty()) {
             EXPECT_EQ(made, c.paths);
@@ -154,7 +145,7 @@ TEST_F(RunCharts, FeedsFolderAndRunningService) {
     ChildResult folder = run({"Artist Charts Playlist", "--select", "artist=Blur", "--charts",
                               (dir.path() / "feeds").string()});
     ASSERT_EQ(folder.exitCode, 0) << folder.err;
-    EXPECT_EQ(paths(json::parse(folder.out), "#ArtistCharts"),
+    EXPECT_EQ(playlistPaths(json::parse(folder.out), "#ArtistCharts"),
               (std::vector<std::string>{"Blur/Song 2.flac", "Blur/Tender.flac"}));
 
     ScriptedHttpServer service;
@@ -164,7 +155,7 @@ TEST_F(RunCharts, FeedsFolderAndRunningService) {
     ChildResult remote = run({"Artist Charts Playlist", "--select", "artist=Blur", "--charts",
                               "http://127.0.0.1:" + std::to_string(service.port())});
     ASSERT_EQ(remote.exitCode, 0) << remote.err;
-    EXPECT_EQ(paths(json::parse(remote.out), "#ArtistCharts"),
+    EXPECT_EQ(playlistPaths(json::parse(remote.out), "#ArtistCharts"),
               (std::vector<std::string>{"Blur/Song 2.flac", "Blur/Tender.flac"}));
     EXPECT_EQ(service.requestCount(), 1u);
 }

@@ -1,10 +1,10 @@
 // `chartloom scan` with and without an index, and music folders and indexes as libraries, run
 // as processes on real audio files.
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
