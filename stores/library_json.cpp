@@ -9,6 +9,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "stores/json_events.h"
 #include "stores/store_error.h"
 #include "stores/track_path.h"
 
@@ -71,8 +72,8 @@ enum class At {
     done,      // after the root
 };
 
-// Follows the SAX events of one document; every fault raises StoreError at once.
-class Reader {
+// Follows the events of one document; every fault raises StoreError at once.
+class Reader final : public JsonEvents {
 public:
     Reader(std::string_view text, const std::string& name, const TrackSink& sink)
         : text_(text), name_(name), sink_(sink) {}
@@ -80,63 +81,65 @@ public:
     // The "root" member, when the document has one.
     const std::optional<std::string>& root() const { return root_; }
 
-    bool null() { return scalar("null"); }
-    bool boolean(bool value) {
+    void null() override { scalar("null"); }
+    void boolean(bool value) override {
         if (at_ == At::track && key_ == Key::unreadable) {
             record_.setUnreadable(value);
-            return true;
+            return;
         }
-        return scalar("bool");
+        scalar("bool");
     }
-    bool number_integer(json::number_integer_t value) { return number(std::to_string(value)); }
-    bool number_unsigned(json::number_unsigned_t value) { return number(std::to_string(value)); }
-    bool number_float(json::number_float_t, const json::string_t&) { return scalar("number"); }
-    bool binary(json::binary_t&) { return scalar("binary"); }
+    void integer(int64_t value) override { number(std::to_string(value)); }
+    void unsignedInteger(uint64_t value) override { number(std::to_string(value)); }
+    void floating(double) override { scalar("number"); }
 
-    bool string(json::string_t& value) {
+    void string(std::string& value) override {
         switch (at_) {
             case At::root:
                 if (rootKeyIsRoot_) {
                     root_ = std::move(value);
-                    return true;
+                    return;
                 }
-                return scalar("text");
+                scalar("text");
+                return;
             case At::track:
                 if (key_ == Key::path) {
                     if (value.empty())
                         badEntry("\"path\" must be a non-empty text");
                     path_ = std::move(value);
                     hasPath_ = true;
-                    return true;
+                    return;
                 }
                 if (key_ == Key::rawPath) {
                     if (!percentDecode(value, rawPath_) || rawPath_.empty())
                         badEntry("\"raw_path\" must be a non-empty %-encoded path");
                     hasRawPath_ = true;
-                    return true;
+                    return;
                 }
-                return scalar("text");
+                scalar("text");
+                return;
             case At::meta:
                 record_.beginMeta(field_);
                 record_.addValue(value);
-                return true;
+                return;
             case At::metaList:
                 record_.addValue(value);
-                return true;
+                return;
             case At::info:
                 record_.addInfo(field_, value);
-                return true;
+                return;
             default:
-                return scalar("text");
+                scalar("text");
+                return;
         }
     }
 
-    bool key(json::string_t& name) {
+    void key(std::string& name) override {
         switch (at_) {
             case At::root:
                 rootKeyIsTracks_ = name == "tracks";
                 rootKeyIsRoot_ = name == "root";
-                return true;
+                return;
             case At::track:
                 key_ = name == "path"         ? Key::path
                        : name == "raw_path"   ? Key::rawPath
@@ -144,119 +147,116 @@ public:
                        : name == "meta"       ? Key::meta
                        : name == "info"       ? Key::info
                                               : Key::other;
-                return true;
+                return;
             case At::meta:
             case At::info:
                 field_ = std::move(name);
-                return true;
+                return;
             default:
-                return true;
+                return;
         }
     }
 
-    bool start_object(std::size_t) {
+    void startObject() override {
         switch (at_) {
             case At::start:
                 at_ = At::root;
-                return true;
+                return;
             case At::tracks:
                 at_ = At::track;
                 record_.clear();
                 path_.clear();
                 hasPath_ = hasRawPath_ = false;
                 key_ = Key::other;
-                return true;
+                return;
             case At::track:
                 if (key_ == Key::meta) {
                     record_.clearMeta();  // of a repeated key, the last counts
                     at_ = At::meta;
-                    return true;
+                    return;
                 }
                 if (key_ == Key::info) {
                     record_.clearInfo();
                     at_ = At::info;
-                    return true;
+                    return;
                 }
-                return skipOrFail("object");
+                skipOrFail("object");
+                return;
             default:
-                return skipOrFail("object");
+                skipOrFail("object");
+                return;
         }
     }
 
-    bool end_object() {
+    void endObject() override {
         switch (at_) {
             case At::skipping:
-                return leaveSkipped();
+                leaveSkipped();
+                return;
             case At::root:
                 if (!sawTracks_)
                     throw StoreError(name_ + ": expected {\"tracks\": [...]}");
                 at_ = At::done;
-                return true;
+                return;
             case At::track:
                 finishTrack();
                 at_ = At::tracks;
                 ++index_;
-                return true;
+                return;
             case At::meta:
             case At::info:
                 at_ = At::track;
                 key_ = Key::other;
-                return true;
+                return;
             default:
-                return true;
+                return;
         }
     }
 
-    bool start_array(std::size_t) {
+    void startArray() override {
         if (at_ == At::root && rootKeyIsTracks_) {
             if (sawTracks_)
                 throw StoreError(name_ + ": \"tracks\" is given twice");
             sawTracks_ = true;
             at_ = At::tracks;
-            return true;
+            return;
         }
         if (at_ == At::meta) {
             record_.beginMeta(field_);
             at_ = At::metaList;
-            return true;
+            return;
         }
-        return skipOrFail("list");
+        skipOrFail("list");
     }
 
-    bool end_array() {
+    void endArray() override {
         switch (at_) {
             case At::skipping:
-                return leaveSkipped();
+                leaveSkipped();
+                return;
             case At::tracks:
                 at_ = At::root;
                 rootKeyIsTracks_ = false;
-                return true;
+                return;
             case At::metaList:
                 at_ = At::meta;
-                return true;
+                return;
             default:
-                return true;
+                return;
         }
     }
 
-    bool parse_error(std::size_t position, const std::string&,
-                     const nlohmann::detail::exception& e) {
-        std::string why = e.what();
-        // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error..."
-        if (auto close = why.find("] "); why.rfind("[json.exception.", 0) == 0 && close != why.npos)
-            why.erase(0, close + 2);
-        if (why.rfind("parse error", 0) == 0) {
-            if (auto colon = why.find(": "); colon != why.npos)
-                why.erase(0, colon + 2);
-        }
-        throw StoreError(name_ + ": not a library JSON file: " + place(position) + ": " + why);
+    // Text that is not JSON.
+    [[noreturn]] void syntaxError(const JsonSyntaxError& e) const {
+        throw StoreError(name_ + ": not a library JSON file: " + place(e.position) + ": " +
+                         e.what());
     }
 
 private:
     enum class Key { path, rawPath, unreadable, meta, info, other };
 
     // A value that is not a container, where `at_` and `key_` tell what was expected.
-    bool scalar(const char* kind) {
+    void scalar(const char* kind) {
         switch (at_) {
             case At::start:
                 throw StoreError(name_ + ": expected {\"tracks\": [...]}");
@@ -265,7 +265,7 @@ private:
                     throw StoreError(name_ + ": expected {\"tracks\": [...]}");
                 if (rootKeyIsRoot_)
                     throw StoreError(name_ + ": \"root\" must be a text (the music folder)");
-                return true;
+                return;
             case At::tracks:
                 badEntry("expected an object");
             case At::track:
@@ -281,9 +281,9 @@ private:
                     case Key::info:
                         badEntry("\"info\" must be an object");
                     case Key::other:
-                        return true;
+                        return;
                 }
-                return true;
+                return;
             case At::meta:
                 badField("meta", "expected a list of texts");
             case At::metaList:
@@ -292,23 +292,23 @@ private:
                 badField("info", "expected a text");
             default:
                 (void)kind;
-                return true;
+                return;
         }
     }
 
-    bool number(const std::string& text) {
+    void number(const std::string& text) {
         if (at_ == At::info) {
             record_.addInfo(field_, text);
-            return true;
+            return;
         }
-        return scalar("number");
+        scalar("number");
     }
 
     // A container where none is read: skipped where any value may stand, a fault elsewhere.
-    bool skipOrFail(const char* kind) {
+    void skipOrFail(const char* kind) {
         if (at_ == At::skipping) {
             ++skipDepth_;
-            return true;
+            return;
         }
         bool free = (at_ == At::root && !rootKeyIsTracks_ && !rootKeyIsRoot_) ||
                     (at_ == At::track && key_ == Key::other);
@@ -319,13 +319,11 @@ private:
         resume_ = at_;
         at_ = At::skipping;
         skipDepth_ = 1;
-        return true;
     }
 
-    bool leaveSkipped() {
+    void leaveSkipped() {
         if (--skipDepth_ == 0)
             at_ = resume_;
-        return true;
     }
 
     void finishTrack() {
@@ -388,7 +386,11 @@ void appendJsonText(std::string& out, std::string_view text) {
 std::optional<std::string> readLibraryJsonText(std::string_view text, const std::string& name,
                                                const TrackSink& sink) {
     Reader reader(text, name, sink);
-    json::sax_parse(text.begin(), text.end(), &reader);
+    try {
+        readJsonEvents(text, reader);
+    } catch (const JsonSyntaxError& e) {
+        reader.syntaxError(e);
+    }
     return reader.root();
 }
 
