@@ -12,19 +12,28 @@ fs::path PlaylistEntries::locationOf(const player::Track& track) const {
 }
 
 player::Track* PlaylistEntries::resolve(std::string_view entry) {
+    fs::path path(entry);
+    fs::path location =
+        (path.is_absolute() ? path : naming_.playlistFolder / path).lexically_normal();
+    // Most entries are found by the library's own paths, without indexing every track's
+    // location: the location relative to the library's root or absolute, then the entry as the
+    // library gives it (how earlier versions wrote playlists).
+    fs::path relative = location.lexically_relative(naming_.libraryRoot);
+    for (const fs::path& asLibraryPath : {relative, location}) {
+        player::Track* t = host_.findTrack(asLibraryPath.string());
+        if (t && !isStandIn(*t) && locationOf(*t) == location)
+            return t;
+    }
+    if (player::Track* t = host_.findTrack(entry); t && !isStandIn(*t))
+        return t;
+    // A library path written another way ("a/./b", "x/../a/b").
     if (!indexed_) {
         for (player::Track* t : host_.libraryTracks())
             byLocation_.emplace(locationOf(*t).string(), t);
         indexed_ = true;
     }
-    fs::path path(entry);
-    fs::path location =
-        (path.is_absolute() ? path : naming_.playlistFolder / path).lexically_normal();
     if (auto found = byLocation_.find(location.string()); found != byLocation_.end())
         return found->second;
-    // As the library gives it (how earlier versions wrote playlists).
-    if (player::Track* t = host_.findTrack(entry); t && !isStandIn(*t))
-        return t;
     return nullptr;
 }
 
