@@ -201,8 +201,8 @@ void BM_WarmSimilarChartsPlaylist(benchmark::State& state) {
     ::unsetenv("NO_PROXY");
 
     player::Host host;
-    for (auto& t : stores::readLibraryJson(demo / "library.json"))
-        host.addTrack(std::move(t.path), std::move(t.fields));
+    stores::loadLibrary(demo / "library.json",
+                        [&](const player::TrackRecord& r) { host.addTrack(r); });
     host.loadPlugin(CHARTLOOM_PLUGIN_FILE);
     std::vector<player::Track*> blur;
     for (player::Track* t : host.libraryTracks()) {

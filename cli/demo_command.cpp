@@ -80,12 +80,11 @@ int demoCommand(const std::string& dataDir) {
                   << (data / "feeds").string() << ")\n";
 
         player::Host host;
-        for (auto& t : readLibraryJson(data / "library.json")) {
-            host.addTrack(std::move(t.path), std::move(t.fields));
-        }
-        PlaylistEntries entries(host,
-                                EntryNaming{fs::absolute(data), fs::absolute(data / "playlists")});
-        addPlaylists(host, readPlaylistFolder(data / "playlists").playlists, entries, {});
+        LoadReport library = loadLibrary(data / "library.json",
+                                         [&](const player::TrackRecord& r) { host.addTrack(r); });
+        PlaylistEntries entries(host, EntryNaming{library.root, fs::absolute(data / "playlists")});
+        std::vector<StoredPlaylist> playlists = readPlaylistFolder(data / "playlists").playlists;
+        addPlaylists(host, playlists, entries, {});
         host.loadPlugin(pluginFile());
         TaskDisplay display(stderr);
         host.taskRunner().setObserver([&](const player::TaskEvent& e) { display.onEvent(e); });

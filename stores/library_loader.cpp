@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 
 #include "stores/library_index.h"
 #include "stores/library_json.h"
@@ -99,24 +100,6 @@ size_t expectedTracks(const fs::path& source) {
     }
     auto size = fs::file_size(source, ec);
     return ec ? 0 : static_cast<size_t>(size / 200);  // a track takes 150 to 250 bytes
-}
-
-std::vector<LibraryTrack> readLibraryJson(const fs::path& file) {
-    std::vector<LibraryTrack> tracks;
-    readLibraryJson(file, [&](const player::TrackRecord& r) {
-        LibraryTrack t{std::string(r.path()), {}};
-        t.fields.unreadable = r.unreadable();
-        for (size_t f = 0; f < r.metaCount(); ++f) {
-            std::vector<std::string> values;
-            for (size_t n = 0; n < r.valueCount(f); ++n)
-                values.emplace_back(r.value(f, n));
-            t.fields.meta.emplace_back(std::string(r.metaName(f)), std::move(values));
-        }
-        for (size_t f = 0; f < r.infoCount(); ++f)
-            t.fields.info.emplace_back(std::string(r.infoName(f)), std::string(r.infoValue(f)));
-        tracks.push_back(std::move(t));
-    });
-    return tracks;
 }
 
 }  // namespace chartloom::stores

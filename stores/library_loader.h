@@ -12,11 +12,6 @@
 
 namespace chartloom::stores {
 
-struct LibraryTrack {
-    std::string path;
-    player::TrackFields fields;
-};
-
 // Whether the file starts as an SQLite database does.
 bool looksLikeIndex(const std::filesystem::path& file);
 
@@ -40,8 +35,5 @@ LoadReport loadLibrary(const std::filesystem::path& source, const TrackSink& sin
 // About how many tracks `source` holds, cheaply: the rows of an index, an estimate from the
 // size of a JSON file, 0 for a folder or when unknown.
 size_t expectedTracks(const std::filesystem::path& source);
-
-// A library JSON file as a list, for small libraries.
-std::vector<LibraryTrack> readLibraryJson(const std::filesystem::path& file);
 
 }  // namespace chartloom::stores

@@ -43,14 +43,15 @@ PlaylistFolder readPlaylistFolder(const fs::path& folder) {
     return result;
 }
 
-void addPlaylists(player::Host& host, const std::vector<StoredPlaylist>& playlists,
+void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
                   PlaylistEntries& entries, const std::function<void(const std::string&)>& warn) {
-    for (const auto& stored : playlists) {
+    for (auto& stored : playlists) {
         player::Playlist p;
         p.name = stored.file.name;
         std::vector<std::string> unmatched;
         for (const auto& path : stored.file.paths) {
             player::Track& t = entries.track(path);
+            stored.tracks.push_back(&t);
             if (entries.isStandIn(t) &&
                 std::find(unmatched.begin(), unmatched.end(), path) == unmatched.end()) {
                 unmatched.push_back(path);
@@ -77,11 +78,11 @@ namespace {
 // The file text of `playlist`: entries named by `entries`, with the notes they had in `old`
 // (the same track takes its old entries' notes in turn), a new entry with an #EXTINF line.
 std::string playlistText(const player::Playlist& playlist, const StoredPlaylist* old,
-                         PlaylistEntries& entries) {
+                         const PlaylistEntries& entries) {
     std::unordered_map<const player::Track*, std::deque<const std::vector<std::string>*>> notes;
     if (old) {
-        for (size_t i = 0; i < old->file.paths.size() && i < old->file.notes.size(); ++i)
-            notes[&entries.track(old->file.paths[i])].push_back(&old->file.notes[i]);
+        for (size_t i = 0; i < old->tracks.size() && i < old->file.notes.size(); ++i)
+            notes[old->tracks[i]].push_back(&old->file.notes[i]);
     }
     PlaylistFile out;
     out.name = playlist.name;
@@ -104,15 +105,12 @@ std::string playlistText(const player::Playlist& playlist, const StoredPlaylist*
 }
 
 // Whether the playlist holds the tracks its file named, in the same order.
-bool sameTracks(const player::Playlist& playlist, const StoredPlaylist& old,
-                PlaylistEntries& entries) {
-    if (playlist.items.size() != old.file.paths.size())
-        return false;
-    for (size_t i = 0; i < playlist.items.size(); ++i) {
-        if (playlist.items[i].track.get() != &entries.track(old.file.paths[i]))
-            return false;
-    }
-    return true;
+bool sameTracks(const player::Playlist& playlist, const StoredPlaylist& old) {
+    return std::equal(playlist.items.begin(), playlist.items.end(), old.tracks.begin(),
+                      old.tracks.end(),
+                      [](const player::PlaylistItem& item, const player::Track* t) {
+                          return item.track.get() == t;
+                      });
 }
 
 }  // namespace
@@ -125,7 +123,7 @@ WriteOutcome writeChangedPlaylists(const fs::path& folder,
         auto old = std::find_if(before.begin(), before.end(),
                                 [&](const StoredPlaylist& b) { return b.file.name == p.name; });
         const StoredPlaylist* read = old != before.end() ? &*old : nullptr;
-        if (read && sameTracks(p, *read, entries))
+        if (read && sameTracks(p, *read))
             continue;
         // A name that would leave the folder is no playlist file name.
         if (p.name.empty() || p.name.find('/') != std::string::npos || p.name == "." ||

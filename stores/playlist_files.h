@@ -16,6 +16,7 @@ namespace chartloom::stores {
 struct StoredPlaylist {
     PlaylistFile file;
     std::string bytes;  // the file as it was read, to tell whether it changed since
+    std::vector<const player::Track*> tracks;  // what its entries named, set by addPlaylists
 };
 
 struct PlaylistFolder {
@@ -29,7 +30,8 @@ PlaylistFolder readPlaylistFolder(const std::filesystem::path& folder);
 
 // Adds the playlists to the host. An entry that names no library track is kept as it is (a
 // track whose record cannot be read); `warn` hears once per playlist which entries those are.
-void addPlaylists(player::Host& host, const std::vector<StoredPlaylist>& playlists,
+// Each playlist's `tracks` are set.
+void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
                   PlaylistEntries& entries, const std::function<void(const std::string&)>& warn);
 
 struct WriteOutcome {
@@ -43,6 +45,7 @@ struct WriteOutcome {
 // file changed on disk since it was read (or appeared, for a new one) is not overwritten but
 // reported as a conflict. Raises StoreError naming the playlist and the folder when a file
 // cannot be written.
+// `before` are the playlists as addPlaylists added them.
 WriteOutcome writeChangedPlaylists(const std::filesystem::path& folder,
                                    const std::vector<StoredPlaylist>& before,
                                    const player::Host& host, PlaylistEntries& entries);

@@ -12,7 +12,10 @@ namespace chartloom::testing {
 namespace fs = std::filesystem;
 namespace {
 
-using stores::LibraryTrack;
+struct LibraryTrack {
+    std::string path;
+    player::TrackFields fields;
+};
 
 std::vector<LibraryTrack> readText(const std::string& text) {
     std::vector<LibraryTrack> out;
@@ -189,7 +192,7 @@ TEST(LibraryJson, FileErrorsNameTheFile) {
             dir.write(name, "");
         fs::path file = dir.path() / name;
         try {
-            stores::readLibraryJson(file);
+            stores::readLibraryJson(file, [](const player::TrackRecord&) {});
             ADD_FAILURE() << name;
         } catch (const stores::StoreError& e) {
             EXPECT_EQ(std::string(e.what()).rfind(file.string() + ": " + says, 0), 0u) << e.what();
