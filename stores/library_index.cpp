@@ -16,18 +16,32 @@ constexpr int64_t application_id = 0x436C4978;
 constexpr int busy_timeout_ms = 2000;
 constexpr char sqlite_magic[] = "SQLite format 3";
 
-// False for a file with content that is not an SQLite database.
-bool emptyOrSqlite(const fs::path& file) {
+// How many of the file's first 16 bytes could be read into `head` (0 when it cannot be opened).
+std::streamsize readHead(const fs::path& file, char (&head)[16]) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
-        return true;
-    char head[16] = {};
+        return 0;
     in.read(head, sizeof head);
-    return in.gcount() == 0 ||
-           (in.gcount() == 16 && std::string_view(head, 16) == std::string_view(sqlite_magic, 16));
+    return in.gcount();
+}
+
+bool isSqliteHead(std::streamsize length, const char (&head)[16]) {
+    return length == 16 && std::string_view(head, 16) == std::string_view(sqlite_magic, 16);
+}
+
+// False for a file with content that is not an SQLite database.
+bool emptyOrSqlite(const fs::path& file) {
+    char head[16] = {};
+    std::streamsize length = readHead(file, head);
+    return length == 0 || isSqliteHead(length, head);
 }
 
 }  // namespace
+
+bool looksLikeIndex(const fs::path& file) {
+    char head[16] = {};
+    return isSqliteHead(readHead(file, head), head);
+}
 
 LibraryIndex::LibraryIndex(std::unique_ptr<SqliteDb> db) : db_(std::move(db)) {}
 

@@ -20,6 +20,9 @@ struct IndexedFile {
     bool usable = true;  // false when its row does not decode: it is read again
 };
 
+// Whether the file starts as an SQLite database does.
+bool looksLikeIndex(const std::filesystem::path& file);
+
 class LibraryIndex {
 public:
     static constexpr int format_version = 1;

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 
 #include "stores/library_index.h"
@@ -28,14 +27,6 @@ std::string folderHash(const std::string& folder) {
 }
 
 }  // namespace
-
-bool looksLikeIndex(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    char head[16] = {};
-    in.read(head, sizeof head);
-    return in.gcount() == 16 &&
-           std::string_view(head, 16) == std::string_view("SQLite format 3", 16);
-}
 
 fs::path cachedIndexFor(const fs::path& folder) {
     fs::path base;

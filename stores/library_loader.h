@@ -12,9 +12,6 @@
 
 namespace chartloom::stores {
 
-// Whether the file starts as an SQLite database does.
-bool looksLikeIndex(const std::filesystem::path& file);
-
 // The index kept for a music folder: ${XDG_CACHE_HOME:-$HOME/.cache}/chartloom/, one file per
 // folder. Raises StoreError when neither variable gives a place.
 std::filesystem::path cachedIndexFor(const std::filesystem::path& folder);
