@@ -147,11 +147,8 @@ int main(int argc, char** argv) {
     }
     using namespace chartloom::cli;
     if (*configShow)
-        return configCommand(
-            config->as<std::string>(),
-            std::any_of(argv + 1, argv + argc,
-                        [](const char* a) { return std::string_view(a).starts_with("--config"); }),
-            shared);
+        return configCommand(config->as<std::string>(), onCommandLine(argc, argv, "--config"),
+                             shared);
     for (SessionOptions* o : {&menuOptions, &runOptions}) {
         o->library = shared.library.value_or("");
         o->playlists = shared.playlists;
