@@ -164,39 +164,30 @@ void BM_Command(benchmark::State& state, Command c) {
     });
 }
 
-BENCHMARK(BM_LoadLibraryJson)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadLibraryIndex)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RefreshUnchangedFolder)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+void fiveRuns(benchmark::internal::Benchmark* b) {
+    b->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_LoadLibraryJson)->Apply(fiveRuns);
+BENCHMARK(BM_LoadLibraryIndex)->Apply(fiveRuns);
+BENCHMARK(BM_RefreshUnchangedFolder)->Apply(fiveRuns);
 BENCHMARK(BM_ColdScan)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Command, artist_charts_json,
                   Command{"Artist Charts Playlist", "library.json", false})
-    ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(fiveRuns);
 BENCHMARK_CAPTURE(BM_Command, artist_charts_index,
                   Command{"Artist Charts Playlist", "music.index", false})
-    ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(fiveRuns);
 BENCHMARK_CAPTURE(BM_Command, artist_charts_folder,
                   Command{"Artist Charts Playlist", "music", false})
-    ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(fiveRuns);
 BENCHMARK_CAPTURE(BM_Command, sort_json, Command{"Sort by Artist Charts", "library.json", true})
-    ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(fiveRuns);
 BENCHMARK_CAPTURE(BM_Command, similar_charts_json,
                   Command{"Similar Charts Playlist", "library.json", false})
-    ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(fiveRuns);
 BENCHMARK_CAPTURE(BM_Command, similar_shuffle_json,
                   Command{"Similar Shuffle Playlist", "library.json", false})
-    ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(fiveRuns);
 
 // Child modes: the measured work alone, its time printed as "seconds N".
 int childMain(int argc, char** argv) {
