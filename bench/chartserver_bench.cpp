@@ -24,8 +24,8 @@
 #include "chartserver/chart_server.h"
 #include "chartserver/feed_cache.h"
 #include "chartserver/feed_request.h"
+#include "library/library_loader.h"
 #include "player/host.h"
-#include "stores/library_loader.h"
 
 namespace {
 
@@ -201,8 +201,8 @@ void BM_WarmSimilarChartsPlaylist(benchmark::State& state) {
     ::unsetenv("NO_PROXY");
 
     player::Host host;
-    stores::loadLibrary(demo / "library.json",
-                        [&](const player::TrackRecord& r) { host.addTrack(r); });
+    library::loadLibrary(demo / "library.json",
+                         [&](const player::TrackRecord& r) { host.addTrack(r); });
     host.loadPlugin(CHARTLOOM_PLUGIN_FILE);
     std::vector<player::Track*> blur;
     for (player::Track* t : host.libraryTracks()) {

@@ -17,10 +17,10 @@
 
 #include "chartserver/chart_server.h"
 #include "child_run.h"
+#include "library/folder_scan.h"
+#include "library/library_loader.h"
 #include "library_generator.h"
 #include "player/host.h"
-#include "stores/folder_scan.h"
-#include "stores/library_loader.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ void BM_ColdScan(benchmark::State& state) {
     fs::path fresh = dataDir() / "cold.index";
     measure(state,
             {CHARTLOOM_BIN, "scan", (dataDir() / "music").string(), "--index", fresh.string()}, {},
-            [&] { chartloom::stores::LibraryIndex::remove(fresh); });
+            [&] { chartloom::library::LibraryIndex::remove(fresh); });
     state.counters["files_per_s"] = static_cast<double>(shape.tracks) / state.counters["seconds"];
 }
 
@@ -195,13 +195,13 @@ int childMain(int argc, char** argv) {
     auto start = Clock::now();
     if (std::strcmp(argv[1], "--child-load") == 0 && argc == 3) {
         player::Host host;
-        host.reserveTracks(chartloom::stores::expectedTracks(argv[2]));
-        chartloom::stores::loadLibrary(argv[2],
-                                       [&](const player::TrackRecord& r) { host.addTrack(r); });
+        host.reserveTracks(chartloom::library::expectedTracks(argv[2]));
+        chartloom::library::loadLibrary(argv[2],
+                                        [&](const player::TrackRecord& r) { host.addTrack(r); });
         if (host.libraryTracks().size() != shape.tracks)
             return 1;
     } else if (std::strcmp(argv[1], "--child-refresh") == 0 && argc == 4) {
-        auto counts = chartloom::stores::refreshIndexFile(argv[2], argv[3], {}, false);
+        auto counts = chartloom::library::refreshIndexFile(argv[2], argv[3], {}, false);
         if (counts.unchanged != shape.tracks)
             return 1;
     } else {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "stores/library_json.h"
+#include "library/library_json.h"
 #include "tests/support/wav_file.h"
 
 namespace chartloom::bench {
@@ -56,7 +56,7 @@ void forEachTrack(const LibraryShape& shape,
 void writeLibraryJson(const LibraryShape& shape, const fs::path& file) {
     std::ofstream out(file, std::ios::binary);
     std::string text;
-    stores::LibraryJsonWriter writer(text);
+    library::LibraryJsonWriter writer(text);
     forEachTrack(shape, [&](const player::TrackRecord& r) {
         writer.add(r);
         if (text.size() > (1u << 20)) {

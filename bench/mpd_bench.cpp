@@ -19,9 +19,9 @@
 #include <iostream>
 
 #include "child_run.h"
+#include "mpd/mpd_address.h"
+#include "mpd/mpd_library.h"
 #include "player/host.h"
-#include "stores/mpd_address.h"
-#include "stores/mpd_library.h"
 #include "tests/support/flac_file.h"
 #include "tests/support/mpd_daemon.h"
 
@@ -104,10 +104,10 @@ int childMain(int argc, char** argv) {
     using Clock = std::chrono::steady_clock;
     auto start = Clock::now();
     player::Host host;
-    chartloom::stores::MpdConnection mpd(chartloom::stores::resolveMpdAddress(argv[2], {}, {}));
-    host.reserveTracks(chartloom::stores::mpdSongCount(mpd));
+    chartloom::mpd::MpdConnection mpd(chartloom::mpd::resolveMpdAddress(argv[2], {}, {}));
+    host.reserveTracks(chartloom::mpd::mpdSongCount(mpd));
     std::vector<std::string> notes;
-    chartloom::stores::loadMpdLibrary(
+    chartloom::mpd::loadMpdLibrary(
         mpd, [&](const player::TrackRecord& r) { host.addTrack(r); }, notes);
     if (host.libraryTracks().size() != std::strtoul(argv[3], nullptr, 10))
         return 1;

@@ -6,7 +6,7 @@
 #include "chartserver/feed_files.h"
 #include "chartserver/feed_request.h"
 #include "chartserver/http_server.h"
-#include "platform/terminal_text.h"
+#include "toolbase/terminal_text.h"
 
 namespace chartloom::chartserver {
 namespace {

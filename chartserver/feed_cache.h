@@ -17,7 +17,10 @@
 
 #include "chartserver/lastfm_answer.h"
 
-struct sqlite3;
+namespace chartloom {
+class SqliteDb;
+struct SqliteError;
+}  // namespace chartloom
 
 namespace chartloom::chartserver {
 
@@ -49,11 +52,12 @@ public:
 private:
     void open();
     void fail(const std::string& what, int code);
+    void fail(const std::string& what, const SqliteError& e);
 
     std::filesystem::path file_;
     Report report_;
     mutable std::mutex mutex_;
-    sqlite3* db_ = nullptr;
+    std::unique_ptr<SqliteDb> db_;
     bool broken_ = false;
     bool busyReported_ = false;
 };

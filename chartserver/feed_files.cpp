@@ -11,7 +11,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "chartserver/unique_fd.h"
+#include "toolbase/unique_fd.h"
 
 namespace chartloom::chartserver {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <cctype>
 
-#include "platform/ascii_text.h"
+#include "toolbase/ascii_text.h"
 
 namespace chartloom::chartserver {
 namespace {

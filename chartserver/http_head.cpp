@@ -5,6 +5,8 @@
 #include <charconv>
 #include <optional>
 
+#include "toolbase/ascii_text.h"
+
 namespace chartloom::chartserver {
 namespace {
 
@@ -23,22 +25,10 @@ bool isVisible(std::string_view text) {
     });
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 bool containsTokenNoCase(std::string_view list, std::string_view token) {
     while (!list.empty()) {
         std::size_t comma = list.find(',');
-        std::string_view item = list.substr(0, comma);
-        while (!item.empty() && (item.front() == ' ' || item.front() == '\t'))
-            item.remove_prefix(1);
-        while (!item.empty() && (item.back() == ' ' || item.back() == '\t'))
-            item.remove_suffix(1);
-        if (equalsNoCase(item, token))
+        if (equalsNoCase(trim(list.substr(0, comma)), token))
             return true;
         if (comma == std::string_view::npos)
             break;

@@ -15,8 +15,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "chartserver/unique_fd.h"
 #include "chartserver/worker_pool.h"
+#include "toolbase/unique_fd.h"
 
 namespace chartloom::chartserver {
 namespace {

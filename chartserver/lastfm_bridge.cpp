@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "chartserver/upstream_fetch.h"
-#include "platform/terminal_text.h"
+#include "toolbase/terminal_text.h"
 
 namespace chartloom::chartserver {
 namespace {

@@ -5,16 +5,14 @@
 #include <filesystem>
 #include <iostream>
 
-#include "platform/terminal_text.h"
+#include "toolbase/terminal_text.h"
+#include "toolbase/xdg_dirs.h"
 
 namespace chartloom::cli {
 
 std::string defaultConfigFile() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && *config)
-        return std::string(config) + "/chartloom/config.toml";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/.config/chartloom/config.toml";
+    std::filesystem::path base = chartloomDir(XdgDir::config);
+    return base.empty() ? std::string() : (base / "config.toml").string();
 }
 
 namespace {

@@ -11,11 +11,13 @@
 #include "cli/report.h"
 #include "cli/task_display.h"
 #include "host/shared_functions.h"
-#include "stores/library_loader.h"
-#include "stores/playlist_files.h"
+#include "library/library_loader.h"
+#include "playlists/playlist_files.h"
 
 namespace chartloom::cli {
-using namespace stores;
+using namespace library;
+using namespace playlists;
+using namespace mpd;
 namespace fs = std::filesystem;
 
 namespace {

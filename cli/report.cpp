@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/terminal_text.h"
+#include "toolbase/terminal_text.h"
 
 namespace chartloom::cli {
 using nlohmann::json;

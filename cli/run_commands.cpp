@@ -17,15 +17,17 @@
 #include "cli/task_display.h"
 #include "cli/usage_error.h"
 #include "host/shared_functions.h"
-#include "platform/terminal_text.h"
+#include "library/folder_scan.h"
+#include "library/library_json.h"
+#include "library/library_loader.h"
 #include "platform/wininet.h"
-#include "stores/folder_scan.h"
-#include "stores/library_json.h"
-#include "stores/library_loader.h"
-#include "stores/store_error.h"
+#include "toolbase/store_error.h"
+#include "toolbase/terminal_text.h"
 
 namespace chartloom::cli {
-using namespace stores;
+using namespace library;
+using namespace playlists;
+using namespace mpd;
 namespace {
 
 // What the Internet layer said about failed requests; printed as it comes with --verbose.

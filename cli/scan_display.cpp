@@ -26,7 +26,7 @@ ScanDisplay::~ScanDisplay() {
     finish();
 }
 
-stores::ScanObserver ScanDisplay::observer() {
+library::ScanObserver ScanDisplay::observer() {
     return {[this](size_t done, size_t total) { progress(done, total); },
             [this](const std::string& text) { problem(text); }};
 }

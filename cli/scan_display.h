@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "stores/folder_scan.h"
+#include "library/folder_scan.h"
 
 namespace chartloom::cli {
 
@@ -17,7 +17,7 @@ public:
     ScanDisplay(const ScanDisplay&) = delete;
     ScanDisplay& operator=(const ScanDisplay&) = delete;
 
-    stores::ScanObserver observer();
+    library::ScanObserver observer();
     // Clears the bar; call before writing anything else to the stream.
     void finish();
 

@@ -9,13 +9,15 @@
 #include "cli/selection.h"
 #include "cli/usage_error.h"
 #include "host/shared_functions.h"
-#include "platform/terminal_text.h"
-#include "stores/library_loader.h"
-#include "stores/mpd_library.h"
-#include "stores/store_error.h"
+#include "library/library_loader.h"
+#include "mpd/mpd_library.h"
+#include "toolbase/store_error.h"
+#include "toolbase/terminal_text.h"
 
 namespace chartloom::cli {
-using namespace stores;
+using namespace library;
+using namespace playlists;
+using namespace mpd;
 
 Session::Session(const SessionOptions& options, Access access) : options_(options) {
     if (options.active && !options.playlists && !options.mpd) {

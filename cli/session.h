@@ -9,12 +9,12 @@
 
 #include "cli/chart_options.h"
 #include "cli/selection.h"
+#include "mpd/mpd_address.h"
+#include "mpd/mpd_connection.h"
+#include "mpd/mpd_playlists.h"
 #include "player/host.h"
-#include "stores/mpd_address.h"
-#include "stores/mpd_connection.h"
-#include "stores/mpd_playlists.h"
-#include "stores/playlist_files.h"
-#include "stores/playlist_store_lock.h"
+#include "playlists/playlist_files.h"
+#include "playlists/playlist_store_lock.h"
 
 namespace chartloom::cli {
 
@@ -56,7 +56,7 @@ public:
     bool run(const std::string& item);
     // Writes the playlists a run created or changed (only with a playlist store). With MPD,
     // raises MpdLost (nothing written) when it is no longer there.
-    stores::WriteOutcome writeBack();
+    playlists::WriteOutcome writeBack();
     // With MPD, after writeBack: when the plug-in started playback on a playlist that is now
     // stored as it shows, MPD's queue becomes that playlist and plays from the start. True
     // when MPD plays.
@@ -67,19 +67,19 @@ private:
     void loadMpd();
     // The connection for writing back, made on first use: MPD drops connections that stay
     // idle for long, as one would while the plug-in waits on the chart service.
-    stores::MpdConnection& writer();
+    mpd::MpdConnection& writer();
 
     void noteUnmatched(const std::vector<player::Track*>& candidates,
                        const std::vector<Selector>& rules, const std::string& where);
 
     SessionOptions options_;
     player::Host host_;
-    std::optional<stores::PlaylistStoreLock> lock_;
-    std::vector<stores::StoredPlaylist> loaded_;
-    std::optional<stores::PlaylistEntries> entries_;  // with a playlist folder
-    std::optional<stores::MpdAddress> mpdAddress_;
-    std::vector<stores::MpdPlaylist> mpdLoaded_;
-    std::optional<stores::MpdConnection> mpdWriter_;
+    std::optional<playlists::PlaylistStoreLock> lock_;
+    std::vector<playlists::StoredPlaylist> loaded_;
+    std::optional<playlists::PlaylistEntries> entries_;  // with a playlist folder
+    std::optional<mpd::MpdAddress> mpdAddress_;
+    std::vector<mpd::MpdPlaylist> mpdLoaded_;
+    std::optional<mpd::MpdConnection> mpdWriter_;
     std::vector<size_t> leftAlone_;  // playlists writeBack did not write
     std::vector<player::Track*> selection_;
     GUID caller_ = player::Host::caller_other;

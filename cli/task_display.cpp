@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/progress_bar.h"
-#include "platform/terminal_text.h"
+#include "toolbase/terminal_text.h"
 
 namespace chartloom::cli {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "chartservice/charts.h"
+#include "chartclient/charts.h"
 #include "pluginbase/errors.h"
 
 using namespace chartloom;

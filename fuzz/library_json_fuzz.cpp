@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "library/json_events.h"
+#include "library/library_json.h"
 #include "player/host.h"
-#include "stores/json_events.h"
-#include "stores/library_json.h"
-#include "stores/store_error.h"
 #include "tests/support/json_event_text.h"
+#include "toolbase/store_error.h"
 
 namespace {
 
@@ -38,9 +38,9 @@ struct NlohmannRecorder : nlohmann::json_sax<nlohmann::json> {
 
 bool readOurs(std::string_view text, Recorder& ours) {
     try {
-        chartloom::stores::readJsonEvents(text, ours);
+        chartloom::library::readJsonEvents(text, ours);
         return true;
-    } catch (const chartloom::stores::JsonSyntaxError&) {
+    } catch (const chartloom::library::JsonSyntaxError&) {
         return false;
     }
 }
@@ -68,15 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     compareWithNlohmann(std::string_view(reinterpret_cast<const char*>(data), size));
     player::Host host(player::Host::Options{false, false});
     std::string out;
-    chartloom::stores::LibraryJsonWriter writer(out);
+    chartloom::library::LibraryJsonWriter writer(out);
     try {
-        chartloom::stores::readLibraryJsonText(
+        chartloom::library::readLibraryJsonText(
             std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.json",
             [&](const player::TrackRecord& r) {
                 host.addTrack(r);
                 writer.add(r);
             });
-    } catch (const chartloom::stores::StoreError&) {
+    } catch (const chartloom::StoreError&) {
     }
     writer.finish();
     size_t sum = out.size();

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "stores/m3u8.h"
-#include "stores/store_error.h"
+#include "playlists/m3u8.h"
+#include "toolbase/store_error.h"
 
-using namespace chartloom::stores;
+using namespace chartloom::playlists;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PlaylistFile read =

@@ -7,7 +7,6 @@
 #include <new>
 #include <string_view>
 
-#include "platform/ascii_text.h"
 #include "platform/internet_cancel.h"
 #include "platform/internet_diagnostics.h"
 #include "platform/internet_errors.h"
@@ -19,15 +18,14 @@ constexpr long kMaxRedirects = 10;
 // The longest a wait sleeps without looking at the clock and at the cancel switch.
 constexpr auto kPollSlice = std::chrono::milliseconds(50);
 
-std::string_view trim(std::string_view text) {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && isSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+// libcurl's own ASCII compare, so protocol words are never folded as Unicode.
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           curl_strnequal(text.data(), prefix.data(), prefix.size()) != 0;
+}
+
+bool isBlank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 }  // namespace
@@ -256,10 +254,10 @@ size_t Transfer::onHeader(char* data, size_t size, size_t count, void* self) {
     transfer.lastByte_ = Clock::now();
     if (startsWithNoCase(line, "HTTP/")) {
         transfer.hopHasLocation_ = false;
-    } else if (trim(line).empty()) {
+    } else if (isBlank(line)) {
         transfer.onHeadersEnd();
     } else if (startsWithNoCase(line, "location:")) {
-        transfer.hopHasLocation_ = !trim(line.substr(9)).empty();
+        transfer.hopHasLocation_ = !isBlank(line.substr(9));
     }
     return length;
 }

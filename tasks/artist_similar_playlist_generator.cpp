@@ -6,7 +6,7 @@
 #include <limits>
 #include <map>
 
-#include "chartservice/charts.h"
+#include "chartclient/charts.h"
 #include "pluginbase/errors.h"
 #include "pluginbase/output.h"
 #include "pluginbase/track_database_lock.h"

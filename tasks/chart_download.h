@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "chartservice/charts.h"
+#include "chartclient/charts.h"
 #include "host/threaded_process_callback.h"
 
 namespace chartloom {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "chartservice/charts.h"
+#include "chartclient/charts.h"
 
 namespace chartloom {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "chartservice/charts.h"
+#include "chartclient/charts.h"
 #include "host/track_list.h"
 #include "pluginbase/case_insensitive.h"
 

@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "stores/folder_scan.h"
-#include "stores/library_index.h"
+#include "library/folder_scan.h"
+#include "library/library_index.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/wav_file.h"
@@ -90,8 +90,8 @@ TEST_F(Scan, KilledScanLeavesAnIndexTheNextScanCompletes) {
     for (int i = 0; i < 4000; ++i)
         writeWav(music / ("t" + std::to_string(i) + ".wav"), WavTags{{"A"}, std::to_string(i), ""});
     std::vector<std::string> complete;
-    stores::scanFolder(music,
-                       [&](const player::TrackRecord& t) { complete.emplace_back(t.path()); }, {});
+    library::scanFolder(music,
+                        [&](const player::TrackRecord& t) { complete.emplace_back(t.path()); }, {});
     for (auto delay : {20ms, 80ms, 160ms}) {
         fs::remove(index);
         auto start = std::chrono::steady_clock::now();
@@ -119,7 +119,7 @@ TEST_F(Scan, KilledScanLeavesAnIndexTheNextScanCompletes) {
         EXPECT_EQ(lastLine(r.err).rfind("4003 tracks: ", 0), 0u) << r.err;
         EXPECT_NE(lastLine(r.err).find(" 0 updated, 0 removed, "), std::string::npos) << r.err;
         std::vector<std::string> loaded;
-        stores::LibraryIndex::openForReading(index).load(
+        library::LibraryIndex::openForReading(index).load(
             [&](const player::TrackRecord& t) { loaded.emplace_back(t.path()); });
         EXPECT_EQ(loaded, complete) << "killed after " << delay.count() << " ms";
     }

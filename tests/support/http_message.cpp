@@ -4,29 +4,10 @@
 #include <cctype>
 #include <cstdio>
 
+#include "toolbase/ascii_text.h"
+
 namespace chartloom::testing {
 namespace {
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && equalNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 const char* usualReason(int status) {
     switch (status) {
@@ -67,14 +48,14 @@ const char* usualReason(int status) {
 
 bool hasHeaderIn(const HeaderList& headers, std::string_view name) {
     return std::any_of(headers.begin(), headers.end(),
-                       [&](const auto& h) { return equalNoCase(h.first, name); });
+                       [&](const auto& h) { return equalsNoCase(h.first, name); });
 }
 
 }  // namespace
 
 std::string Request::header(std::string_view name) const {
     for (const auto& [key, value] : headers) {
-        if (equalNoCase(key, name)) {
+        if (equalsNoCase(key, name)) {
             return value;
         }
     }

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "stores/json_events.h"
+#include "library/json_events.h"
 
 namespace chartloom::testing {
 
-struct JsonEventText final : stores::JsonEvents {
+struct JsonEventText final : library::JsonEvents {
     std::string out;
     void null() override { out += 'n'; }
     void boolean(bool v) override { out += v ? 't' : 'f'; }

@@ -1,30 +1,13 @@
-// Socket helpers for the scripted test server: an owning descriptor and waits, sends and pauses
-// that all give up at once when the server's stop descriptor becomes readable.
+// Socket helpers for the scripted test server: waits, sends and pauses that all give up at once
+// when the server's stop descriptor becomes readable.
 #pragma once
 
 #include <chrono>
 #include <string_view>
 
+#include "toolbase/unique_fd.h"
+
 namespace chartloom::testing {
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release();
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
 
 enum class WaitResult { Ready, Stopped, TimedOut };
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "chartservice/feed_url.h"
+#include "chartclient/feed_url.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/scripted_http_server.h"
 

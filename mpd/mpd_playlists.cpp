@@ -1,0 +1,285 @@
+#include "mpd/mpd_playlists.h"
+
+#include <mpd/client.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+namespace chartloom::mpd {
+namespace {
+
+// Commands per list when building a playlist: far below MPD's command list cap (2 MiB).
+constexpr size_t kBatch = 500;
+constexpr unsigned kWindow = 5000;
+
+std::vector<std::string> readQueue(MpdConnection& mpd) {
+    mpd_status* status = mpd_run_status(mpd.get());
+    if (!status)
+        mpd.fail("reading the queue");
+    unsigned length = mpd_status_get_queue_length(status);
+    mpd_status_free(status);
+    std::vector<std::string> uris;
+    uris.reserve(length);
+    for (unsigned start = 0; start < length; start += kWindow) {
+        if (!mpd_send_list_queue_range_meta(mpd.get(), start, start + kWindow))
+            mpd.fail("reading the queue");
+        while (mpd_song* song = mpd_recv_song(mpd.get())) {
+            uris.emplace_back(mpd_song_get_uri(song));
+            mpd_song_free(song);
+        }
+        mpd.finish("reading the queue");
+    }
+    return uris;
+}
+
+// The stored playlist's entries as MPD keeps them; none when there is no such playlist.
+std::optional<std::vector<std::string>> readStored(MpdConnection& mpd, const std::string& name) {
+    const std::string doing = "reading playlist \"" + name + "\"";
+    if (!mpd_send_list_playlist(mpd.get(), name.c_str()))
+        mpd.fail(doing);
+    std::vector<std::string> uris;
+    while (mpd_pair* pair = mpd_recv_pair_named(mpd.get(), "file")) {
+        uris.emplace_back(pair->value);
+        mpd_return_pair(mpd.get(), pair);
+    }
+    if (mpd_response_finish(mpd.get()))
+        return uris;
+    if (mpd.clearAnswer(MPD_SERVER_ERROR_NO_EXIST))
+        return std::nullopt;
+    mpd.fail(doing);
+}
+
+bool hasScheme(const std::string& uri) {
+    size_t colon = uri.find("://");
+    return colon != std::string::npos && colon > 0 &&
+           std::all_of(uri.begin(), uri.begin() + static_cast<long>(colon), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' ||
+                      c == '.';
+           });
+}
+
+// MPD adds a song of its database or a URL; a file it does not know it refuses.
+bool allAddable(const player::Playlist& p) {
+    return std::all_of(p.items.begin(), p.items.end(), [](const player::PlaylistItem& item) {
+        const auto* track = static_cast<const player::Track*>(item.track.get());
+        return !track->unreadable() || hasScheme(track->path());
+    });
+}
+
+// The moves (from, to) that turn `from` into `to`, when `to` is a reordering of `from`.
+std::optional<std::vector<std::pair<unsigned, unsigned>>> movesBetween(
+    std::vector<std::string> from, const std::vector<std::string>& to) {
+    if (from.size() != to.size() || !std::is_permutation(from.begin(), from.end(), to.begin()))
+        return std::nullopt;
+    std::vector<std::pair<unsigned, unsigned>> moves;
+    for (size_t i = 0; i < to.size(); ++i) {
+        if (from[i] == to[i])
+            continue;
+        auto j = static_cast<size_t>(
+            std::find(from.begin() + static_cast<long>(i) + 1, from.end(), to[i]) - from.begin());
+        std::rotate(from.begin() + static_cast<long>(i), from.begin() + static_cast<long>(j),
+                    from.begin() + static_cast<long>(j) + 1);
+        moves.emplace_back(static_cast<unsigned>(j), static_cast<unsigned>(i));
+    }
+    return moves;
+}
+
+// One command list: MPD runs it only once it has received all of it, so a connection lost
+// while sending it changes nothing.
+template <class Send>
+void commandList(MpdConnection& mpd, const std::string& doing, Send&& send) {
+    if (!mpd_command_list_begin(mpd.get(), false) || !send() || !mpd_command_list_end(mpd.get())) {
+        mpd.fail(doing);
+    }
+    mpd.finish(doing);
+}
+
+// Builds `name` anew from `uris` (MPD creates it with the first entry). On an error answer the
+// half-built playlist is removed.
+void buildPlaylist(MpdConnection& mpd, const std::string& name,
+                   const std::vector<std::string>& uris, const std::string& doing) {
+    if (!mpd_run_rm(mpd.get(), name.c_str()) && !mpd.clearAnswer(MPD_SERVER_ERROR_NO_EXIST))
+        mpd.fail(doing);
+    try {
+        for (size_t first = 0; first < uris.size(); first += kBatch) {
+            size_t last = std::min(uris.size(), first + kBatch);
+            commandList(mpd, doing, [&] {
+                for (size_t i = first; i < last; ++i) {
+                    if (!mpd_send_playlist_add(mpd.get(), name.c_str(), uris[i].c_str()))
+                        return false;
+                }
+                return true;
+            });
+        }
+    } catch (const MpdCommandError&) {
+        mpd_run_rm(mpd.get(), name.c_str());
+        throw;
+    }
+}
+
+std::string temporaryName(const std::string& name) {
+    return "chartloom-tmp-" + std::to_string(::getpid()) + "-" + name;
+}
+
+std::vector<std::string> urisOf(const player::Playlist& p) {
+    std::vector<std::string> uris;
+    uris.reserve(p.items.size());
+    for (const auto& item : p.items)
+        uris.emplace_back(item.track->path());
+    return uris;
+}
+
+// Nullopt when written, else the reason it was left alone.
+std::optional<std::string> writeQueue(MpdConnection& mpd, const MpdPlaylist& before,
+                                      const player::Playlist& now) {
+    const std::string doing = "replacing the queue";
+    if (readQueue(mpd) != before.uris)
+        return "the queue of MPD at " + mpd.address().text() +
+               " changed during this run; left as it is";
+    std::vector<std::string> uris = urisOf(now);
+    // A reordering keeps the song playing and what MPD cannot add again.
+    if (auto moves = movesBetween(before.uris, uris); moves && moves->size() < 50000) {
+        commandList(mpd, doing, [&] {
+            for (auto [from, to] : *moves) {
+                if (!mpd_send_move(mpd.get(), from, to))
+                    return false;
+            }
+            return true;
+        });
+        return std::nullopt;
+    }
+    if (uris.empty()) {
+        if (!mpd_run_clear(mpd.get()))
+            mpd.fail(doing);
+        return std::nullopt;
+    }
+    if (!allAddable(now))
+        return "the queue holds entries that MPD cannot add again; left as it is";
+    std::string temporary = temporaryName(kMpdQueueName);
+    buildPlaylist(mpd, temporary, uris, doing);
+    commandList(mpd, doing, [&] {
+        return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), temporary.c_str()) &&
+               mpd_send_rm(mpd.get(), temporary.c_str());
+    });
+    return std::nullopt;
+}
+
+std::optional<std::string> writeStored(MpdConnection& mpd, const MpdPlaylist* before,
+                                       const player::Playlist& now) {
+    const std::string& name = now.name;
+    const std::string doing = "writing playlist \"" + name + "\"";
+    auto stored = readStored(mpd, name);
+    if (stored.has_value() != (before != nullptr) || (before && *stored != before->uris)) {
+        return "playlist \"" + name + "\" changed in MPD at " + mpd.address().text() +
+               " during this run; left as it is";
+    }
+    std::vector<std::string> uris = urisOf(now);
+    if (uris.empty()) {
+        if (!before)
+            return "playlist \"" + name + "\" is empty, and MPD makes no empty new playlist";
+        if (!mpd_run_playlist_clear(mpd.get(), name.c_str()))
+            mpd.fail(doing);
+        return std::nullopt;
+    }
+    if (allAddable(now)) {
+        std::string temporary = temporaryName(name);
+        buildPlaylist(mpd, temporary, uris, doing);
+        commandList(mpd, doing, [&] {
+            return (!before || mpd_send_rm(mpd.get(), name.c_str())) &&
+                   mpd_send_rename(mpd.get(), temporary.c_str(), name.c_str());
+        });
+        return std::nullopt;
+    }
+    // Entries MPD's database does not hold can only be moved, not added again.
+    if (auto moves = before ? movesBetween(before->uris, uris) : std::nullopt) {
+        commandList(mpd, doing, [&] {
+            for (auto [from, to] : *moves) {
+                if (!mpd_send_playlist_move(mpd.get(), name.c_str(), from, to))
+                    return false;
+            }
+            return true;
+        });
+        return std::nullopt;
+    }
+    return "playlist \"" + name +
+           "\" holds entries that are not in MPD's database, which MPD cannot add; left as it is";
+}
+
+}  // namespace
+
+std::vector<MpdPlaylist> readMpdPlaylists(MpdConnection& mpd) {
+    std::vector<MpdPlaylist> all;
+    all.push_back({kMpdQueueName, readQueue(mpd), true});
+    std::vector<std::string> names;
+    if (!mpd_send_list_playlists(mpd.get()))
+        mpd.fail("listing the stored playlists");
+    while (mpd_playlist* p = mpd_recv_playlist(mpd.get())) {
+        names.emplace_back(mpd_playlist_get_path(p));
+        mpd_playlist_free(p);
+    }
+    mpd.finish("listing the stored playlists");
+    std::sort(names.begin(), names.end());
+    for (auto& name : names) {
+        // Gone since the listing: another client removed it.
+        if (auto uris = readStored(mpd, name))
+            all.push_back({std::move(name), std::move(*uris), false});
+    }
+    return all;
+}
+
+void addMpdPlaylists(player::Host& host, const std::vector<MpdPlaylist>& playlists) {
+    for (const auto& stored : playlists) {
+        player::Playlist p;
+        p.name = stored.name;
+        p.items.reserve(stored.uris.size());
+        for (const auto& uri : stored.uris) {
+            player::Track* t = host.findTrack(uri);
+            if (!t)
+                t = &host.addStrayTrack(uri);
+            p.items.push_back({service_ptr<metadb_handle>(t), false});
+        }
+        host.playlists().all().push_back(std::move(p));
+    }
+}
+
+playlists::WriteOutcome writeChangedMpdPlaylists(MpdConnection& mpd,
+                                                 const std::vector<MpdPlaylist>& before,
+                                                 const player::Host& host,
+                                                 std::vector<size_t>& leftAlone) {
+    playlists::WriteOutcome outcome;
+    const auto& all = host.playlists().all();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const MpdPlaylist* old = i < before.size() ? &before[i] : nullptr;
+        if (old && old->uris == urisOf(all[i]))
+            continue;
+        auto reason =
+            old && old->queue ? writeQueue(mpd, *old, all[i]) : writeStored(mpd, old, all[i]);
+        if (reason) {
+            outcome.conflicts.push_back(std::move(*reason));
+            leftAlone.push_back(i);
+        } else
+            outcome.written.push_back(all[i].name);
+    }
+    return outcome;
+}
+
+bool playOnMpd(MpdConnection& mpd, const player::Host& host, size_t index, bool isQueue) {
+    const player::Playlist& p = host.playlists().all().at(index);
+    if (p.items.empty())
+        return false;
+    const std::string doing = "starting playback of \"" + p.name + "\"";
+    if (isQueue) {
+        if (!mpd_run_play_pos(mpd.get(), 0))
+            mpd.fail(doing);
+        return true;
+    }
+    commandList(mpd, doing, [&] {
+        return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), p.name.c_str()) &&
+               mpd_send_play_pos(mpd.get(), 0);
+    });
+    return true;
+}
+
+}  // namespace chartloom::mpd

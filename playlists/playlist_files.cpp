@@ -1,0 +1,153 @@
+#include "playlists/playlist_files.h"
+
+#include <algorithm>
+#include <deque>
+#include <system_error>
+#include <unordered_map>
+
+#include "playlists/file_replace.h"
+#include "toolbase/store_error.h"
+
+namespace chartloom::playlists {
+namespace fs = std::filesystem;
+
+PlaylistFolder readPlaylistFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        throw StoreError(folder.string() + ": not a folder");
+    std::vector<fs::path> files;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->path().extension() == ".m3u8" && it->is_regular_file(typeError))
+            files.push_back(it->path());
+    }
+    if (ec)
+        throw StoreError(folder.string() + ": cannot read the folder: " + ec.message());
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return a.filename().string() < b.filename().string();
+    });
+    PlaylistFolder result;
+    for (const auto& f : files) {
+        StoredPlaylist p;
+        try {
+            readWholeFile(f, p.bytes);
+        } catch (const std::system_error& e) {
+            result.unreadable.emplace_back(
+                f.stem().string(),
+                f.string() + ": cannot read the playlist: " + e.code().message());
+            continue;
+        }
+        p.file = parseM3u8(p.bytes, f.stem().string());
+        result.playlists.push_back(std::move(p));
+    }
+    return result;
+}
+
+void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
+                  PlaylistEntries& entries, const std::function<void(const std::string&)>& warn) {
+    for (auto& stored : playlists) {
+        player::Playlist p;
+        p.name = stored.file.name;
+        std::vector<std::string> unmatched;
+        for (const auto& path : stored.file.paths) {
+            player::Track& t = entries.track(path);
+            stored.tracks.push_back(&t);
+            if (entries.isStandIn(t) &&
+                std::find(unmatched.begin(), unmatched.end(), path) == unmatched.end()) {
+                unmatched.push_back(path);
+            }
+            p.items.push_back({service_ptr<metadb_handle>(&t), false});
+        }
+        host.playlists().all().push_back(std::move(p));
+        if (unmatched.empty() || !warn)
+            continue;
+        std::string text =
+            "playlist \"" + stored.file.name + "\": " + std::to_string(unmatched.size()) +
+            (unmatched.size() == 1 ? " entry names no track of the library and stays as it is:"
+                                   : " entries name no track of the library and stay as they are:");
+        for (size_t i = 0; i < unmatched.size() && i < 3; ++i)
+            text += (i ? ", \"" : " \"") + unmatched[i] + "\"";
+        if (unmatched.size() > 3)
+            text += ", ...";
+        warn(text);
+    }
+}
+
+namespace {
+
+// The file text of `playlist`: entries named by `entries`, with the notes they had in `old`
+// (the same track takes its old entries' notes in turn), a new entry with an #EXTINF line.
+std::string playlistText(const player::Playlist& playlist, const StoredPlaylist* old,
+                         const PlaylistEntries& entries) {
+    std::unordered_map<const player::Track*, std::deque<const std::vector<std::string>*>> notes;
+    if (old) {
+        for (size_t i = 0; i < old->tracks.size() && i < old->file.notes.size(); ++i)
+            notes[old->tracks[i]].push_back(&old->file.notes[i]);
+    }
+    PlaylistFile out;
+    out.name = playlist.name;
+    for (const auto& item : playlist.items) {
+        const auto& track = static_cast<const player::Track&>(*item.track);
+        out.paths.push_back(entries.entryFor(track));
+        auto& queue = notes[&track];
+        if (!queue.empty()) {
+            out.notes.push_back(*queue.front());
+            queue.pop_front();
+        } else if (entries.isStandIn(track)) {
+            out.notes.emplace_back();
+        } else {
+            out.notes.push_back({PlaylistEntries::extinf(track)});
+        }
+    }
+    if (old)
+        out.trailer = old->file.trailer;
+    return formatM3u8(out);
+}
+
+// Whether the playlist holds the tracks its file named, in the same order.
+bool sameTracks(const player::Playlist& playlist, const StoredPlaylist& old) {
+    return std::equal(playlist.items.begin(), playlist.items.end(), old.tracks.begin(),
+                      old.tracks.end(),
+                      [](const player::PlaylistItem& item, const player::Track* t) {
+                          return item.track.get() == t;
+                      });
+}
+
+}  // namespace
+
+WriteOutcome writeChangedPlaylists(const fs::path& folder,
+                                   const std::vector<StoredPlaylist>& before,
+                                   const player::Host& host, PlaylistEntries& entries) {
+    WriteOutcome outcome;
+    for (const auto& p : host.playlists().all()) {
+        auto old = std::find_if(before.begin(), before.end(),
+                                [&](const StoredPlaylist& b) { return b.file.name == p.name; });
+        const StoredPlaylist* read = old != before.end() ? &*old : nullptr;
+        if (read && sameTracks(p, *read))
+            continue;
+        // A name that would leave the folder is no playlist file name.
+        if (p.name.empty() || p.name.find('/') != std::string::npos || p.name == "." ||
+            p.name == "..") {
+            throw StoreError("playlist \"" + p.name + "\" cannot be stored as a file");
+        }
+        fs::path target = folder / (p.name + ".m3u8");
+        std::string text = playlistText(p, read, entries);
+        try {
+            std::string onDisk;
+            bool exists = readWholeFile(target, onDisk);
+            if (exists != (read != nullptr) || (read && onDisk != read->bytes)) {
+                outcome.conflicts.push_back("playlist \"" + p.name + "\": " + target.string() +
+                                            " changed on disk during this run; left as it is");
+                continue;
+            }
+            replaceFileContents(target, text);
+        } catch (const std::system_error& e) {
+            throw StoreError("cannot write playlist \"" + p.name + "\" in " + folder.string() +
+                             ": " + e.code().message());
+        }
+        outcome.written.push_back(p.name);
+    }
+    return outcome;
+}
+
+}  // namespace chartloom::playlists

@@ -1,0 +1,53 @@
+// The player's playlist store: every *.m3u8 of a folder is one playlist, named by its file name.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "player/host.h"
+#include "playlists/m3u8.h"
+#include "playlists/playlist_entries.h"
+
+namespace chartloom::playlists {
+
+struct StoredPlaylist {
+    PlaylistFile file;
+    std::string bytes;  // the file as it was read, to tell whether it changed since
+    std::vector<const player::Track*> tracks;  // what its entries named, set by addPlaylists
+};
+
+struct PlaylistFolder {
+    std::vector<StoredPlaylist> playlists;  // in byte order of the names
+    // Playlists that could not be read: (name, message naming the file and the reason).
+    std::vector<std::pair<std::string, std::string>> unreadable;
+};
+
+// Raises StoreError when the folder itself cannot be read.
+PlaylistFolder readPlaylistFolder(const std::filesystem::path& folder);
+
+// Adds the playlists to the host. An entry that names no library track is kept as it is (a
+// track whose record cannot be read); `warn` hears once per playlist which entries those are.
+// Each playlist's `tracks` are set.
+void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
+                  PlaylistEntries& entries, const std::function<void(const std::string&)>& warn);
+
+struct WriteOutcome {
+    std::vector<std::string> written;    // names of the playlists written
+    std::vector<std::string> conflicts;  // one message per playlist left alone
+};
+
+// Writes each playlist of the host that is new or holds other tracks than its file did,
+// atomically and through links (file_replace.h). Entries are named as `entries` names them;
+// one that was there before keeps its notes, a new one gets an #EXTINF line. A playlist whose
+// file changed on disk since it was read (or appeared, for a new one) is not overwritten but
+// reported as a conflict. Raises StoreError naming the playlist and the folder when a file
+// cannot be written.
+// `before` are the playlists as addPlaylists added them.
+WriteOutcome writeChangedPlaylists(const std::filesystem::path& folder,
+                                   const std::vector<StoredPlaylist>& before,
+                                   const player::Host& host, PlaylistEntries& entries);
+
+}  // namespace chartloom::playlists
