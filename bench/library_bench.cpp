@@ -15,8 +15,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "bench_child.h"
 #include "chartserver/chart_server.h"
-#include "child_run.h"
 #include "library/folder_scan.h"
 #include "library/library_loader.h"
 #include "library_generator.h"
@@ -25,8 +25,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using chartloom::bench::ChildRun;
-using chartloom::bench::runProgram;
+using chartloom::bench::longRun;
+using chartloom::testing::ChildResult;
+using chartloom::testing::runChild;
 
 const chartloom::bench::LibraryShape shape{100'000, 5'000};
 std::string self;  // this program, for its child modes
@@ -68,7 +69,7 @@ std::string firstTrackOf(size_t artist) {
     return path;
 }
 
-void report(benchmark::State& state, const std::vector<ChildRun>& runs) {
+void report(benchmark::State& state, const std::vector<ChildResult>& runs) {
     double peak = 0, total = 0;
     for (const auto& r : runs) {
         peak = std::max(peak, r.peakMiB);
@@ -83,11 +84,11 @@ void report(benchmark::State& state, const std::vector<ChildRun>& runs) {
 void measure(benchmark::State& state, const std::vector<std::string>& argv,
              const std::map<std::string, std::string>& env = {},
              const std::function<void()>& before = {}) {
-    std::vector<ChildRun> runs;
+    std::vector<ChildResult> runs;
     for (auto _ : state) {
         if (before)
             before();
-        ChildRun r = runProgram(argv, env);
+        ChildResult r = runChild(argv, longRun(env));
         if (r.exitCode != 0) {
             state.SkipWithError(("exit " + std::to_string(r.exitCode) + ": " + argv[1]).c_str());
             return;
@@ -108,8 +109,9 @@ fs::path indexFile() {
 // shared with this process when it started.
 void ensureIndex() {
     if (!fs::exists(indexFile()))
-        runProgram({CHARTLOOM_BIN, "scan", (dataDir() / "music").string(), "--index",
-                    indexFile().string()});
+        runChild({CHARTLOOM_BIN, "scan", (dataDir() / "music").string(), "--index",
+                  indexFile().string()},
+                 longRun());
 }
 
 void BM_LoadLibraryJson(benchmark::State& state) {
@@ -157,7 +159,8 @@ void BM_Command(benchmark::State& state, Command c) {
                                               {"no_proxy", ""},
                                               {"XDG_CACHE_HOME", (dataDir() / "cache").string()}};
     if (std::string(c.library) == "music")  // the folder's own index made beforehand
-        runProgram({CHARTLOOM_BIN, "menu", "--library", (dataDir() / "music").string()}, env);
+        runChild({CHARTLOOM_BIN, "menu", "--library", (dataDir() / "music").string()},
+                 longRun(env));
     measure(state, argv, env, [&] {
         fs::remove_all(lists);
         fs::copy(dataDir() / "playlists", lists);

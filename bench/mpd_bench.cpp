@@ -18,7 +18,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "child_run.h"
+#include "bench_child.h"
 #include "mpd/mpd_address.h"
 #include "mpd/mpd_library.h"
 #include "player/host.h"
@@ -28,9 +28,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using chartloom::bench::ChildRun;
-using chartloom::bench::runProgram;
+using chartloom::bench::longRun;
+using chartloom::testing::ChildResult;
 using chartloom::testing::MpdDaemon;
+using chartloom::testing::runChild;
 
 std::string self;  // this program, for its child mode
 
@@ -81,7 +82,8 @@ void BM_LoadMpdDatabase(benchmark::State& state, const char* home) {
     MpdDaemon mpd(dir / "music", {{}, dir / home});
     double peak = 0, total = 0;
     for (auto _ : state) {
-        ChildRun r = runProgram({self, "--child-load", mpd.address(), std::to_string(songs)});
+        ChildResult r =
+            runChild({self, "--child-load", mpd.address(), std::to_string(songs)}, longRun());
         if (r.exitCode != 0) {
             state.SkipWithError(("exit " + std::to_string(r.exitCode)).c_str());
             return;

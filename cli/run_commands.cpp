@@ -106,22 +106,17 @@ std::string itemToRun(Session& session, const std::string& wanted) {
     throw UsageError("\"" + entry->name + "\" is not in the menu for this selection");
 }
 
+// Bad usage and input that cannot be read are exit 2; anything else that went wrong is 1.
 template <class F>
 int guarded(F&& body) {
     try {
         return body();
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "chartloom: %s\n", printable(e.what(), true).c_str());
-        return 2;
-    } catch (const player::PluginError& e) {
-        std::fprintf(stderr, "chartloom: %s\n", printable(e.what(), true).c_str());
-        return 2;
-    } catch (const StoreError& e) {
-        std::fprintf(stderr, "chartloom: %s\n", printable(e.what(), true).c_str());
-        return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "chartloom: %s\n", printable(e.what(), true).c_str());
-        return 1;
+        bool input = dynamic_cast<const UsageError*>(&e) ||
+                     dynamic_cast<const player::PluginError*>(&e) ||
+                     dynamic_cast<const StoreError*>(&e);
+        return input ? 2 : 1;
     }
 }
 

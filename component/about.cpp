@@ -11,12 +11,7 @@ const char* aboutText() {
 }
 
 bool componentversion_impl_simple::service_query(service_base*& out, const GUID& guid) noexcept {
-    if (guid == componentversion::class_guid) {
-        out = this;
-        return true;
-    }
-    out = nullptr;
-    return false;
+    return answer_query<componentversion>(this, out, guid);
 }
 
 void componentversion_impl_simple::fileName(string_receiver& out) noexcept {

@@ -36,12 +36,7 @@ constexpr size_t sort_item = 1;
 }  // namespace
 
 bool my_contextmenu::service_query(service_base*& out, const GUID& guid) noexcept {
-    if (guid == contextmenu_item::class_guid) {
-        out = this;
-        return true;
-    }
-    out = nullptr;
-    return false;
+    return answer_query<contextmenu_item>(this, out, guid);
 }
 
 GUID my_contextmenu::itemGuid(size_t index) noexcept {

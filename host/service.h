@@ -19,6 +19,19 @@ protected:
     ~service_base() = default;
 };
 
+// The whole query of an object that is one interface: `self` as `Interface` when `guid` names
+// it (with a new reference), else nothing.
+template <class Interface>
+bool answer_query(Interface* self, service_base*& out, const GUID& guid) noexcept {
+    if (guid != Interface::class_guid) {
+        out = nullptr;
+        return false;
+    }
+    self->service_add_ref();
+    out = self;
+    return true;
+}
+
 // Holds one reference. Never crosses the boundary itself: only the raw pointer does.
 template <class T>
 class service_ptr {

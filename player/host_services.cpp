@@ -6,18 +6,8 @@
 #include "player/track.h"
 
 namespace player {
-namespace {
-
-template <class Service>
-bool answerQuery(Service* self, service_base*& out, const GUID& guid) {
-    out = guid == Service::class_guid ? self : nullptr;
-    return out != nullptr;
-}
-
-}  // namespace
-
 bool HostConsole::service_query(service_base*& out, const GUID& guid) noexcept {
-    return answerQuery<ConsoleReceiver>(this, out, guid);
+    return answer_query<ConsoleReceiver>(this, out, guid);
 }
 
 void HostConsole::print(const char* text, size_t length) {
@@ -37,7 +27,7 @@ void HostConsole::clear() {
 }
 
 bool HostPopups::service_query(service_base*& out, const GUID& guid) noexcept {
-    return answerQuery<PopupService>(this, out, guid);
+    return answer_query<PopupService>(this, out, guid);
 }
 
 void HostPopups::show(const char* message, const char* title, uint32_t kind) {
@@ -57,7 +47,7 @@ void HostPopups::clear() {
 }
 
 bool HostPlayback::service_query(service_base*& out, const GUID& guid) noexcept {
-    return answerQuery<PlaybackService>(this, out, guid);
+    return answer_query<PlaybackService>(this, out, guid);
 }
 
 void HostPlayback::startPlayback(uint32_t command, bool paused) {
@@ -69,7 +59,7 @@ void HostPlayback::startPlayback(uint32_t command, bool paused) {
 }
 
 bool HostLibrary::service_query(service_base*& out, const GUID& guid) noexcept {
-    return answerQuery<LibraryService>(this, out, guid);
+    return answer_query<LibraryService>(this, out, guid);
 }
 
 void HostLibrary::allItems(track_list_sink& out) {

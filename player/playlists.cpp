@@ -7,8 +7,7 @@
 namespace player {
 
 bool PlaylistStore::service_query(service_base*& out, const GUID& guid) noexcept {
-    out = guid == class_guid ? this : nullptr;
-    return out != nullptr;
+    return answer_query<PlaylistService>(this, out, guid);
 }
 
 Playlist* PlaylistStore::find(size_t playlist, const char* operation) {

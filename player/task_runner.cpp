@@ -60,8 +60,7 @@ private:
 };
 
 bool TaskRunnerImpl::service_query(service_base*& out, const GUID& guid) noexcept {
-    out = guid == class_guid ? this : nullptr;
-    return out != nullptr;
+    return answer_query<TaskRunner>(this, out, guid);
 }
 
 bool TaskRunnerImpl::runTask(threaded_process_callback* task, uint32_t flags, WindowHandle parent,

@@ -5,8 +5,7 @@
 namespace player {
 
 bool TrackDatabaseImpl::service_query(service_base*& out, const GUID& guid) noexcept {
-    out = guid == class_guid ? this : nullptr;
-    return out != nullptr;
+    return answer_query<TrackDatabase>(this, out, guid);
 }
 
 void TrackDatabaseImpl::lock() {

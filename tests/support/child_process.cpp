@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,6 +82,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     std::vector<std::string> argStore = argv;
     std::vector<std::string> envStore = environment(env);
     std::vector<char*> args = pointers(argStore), envp = pointers(envStore);
+    started_ = std::chrono::steady_clock::now();
     int rc = ::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
@@ -114,8 +116,12 @@ int ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!exitStatus_) {
         int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        struct rusage usage {};
+        if (::wait4(pid_, &status, WNOHANG, &usage) == pid_) {
             exitStatus_ = exitCodeOf(status);
+            seconds_ =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+            peakMiB_ = static_cast<double>(usage.ru_maxrss) / 1024.0;
         } else if (std::chrono::steady_clock::now() > deadline) {
             return -1;
         } else {
@@ -173,6 +179,8 @@ ChildResult ChildProcess::collect(const ChildOptions& options) {
         }
     }
     result.exitCode = waitForExit(std::chrono::hours(1));
+    result.seconds = seconds_;
+    result.peakMiB = peakMiB_;
     return result;
 }
 
@@ -193,6 +201,10 @@ ChildResult runChild(const std::string& program, const std::vector<std::string>&
                      const ChildOptions& options) {
     std::vector<std::string> argv = {program};
     argv.insert(argv.end(), args.begin(), args.end());
+    return runChild(argv, options);
+}
+
+ChildResult runChild(const std::vector<std::string>& argv, const ChildOptions& options) {
     return ChildProcess(argv, options.env).collect(options);
 }
 

@@ -19,6 +19,8 @@ struct ChildResult {
     int exitCode = -1;  // 128 + signal number when a signal ended it
     std::string out;
     std::string err;
+    double seconds = 0;  // from start to exit
+    double peakMiB = 0;  // the child's peak resident memory
 };
 
 struct ChildOptions {
@@ -56,6 +58,8 @@ private:
     UniqueFd stdout_, stderr_;
     std::string pending_;  // stdout read by readLine but not yet handed out
     std::optional<int> exitStatus_;
+    std::chrono::steady_clock::time_point started_;
+    double seconds_ = 0, peakMiB_ = 0;
 };
 
 // The program `name` as found on PATH; `name` itself when it is not found there.
@@ -64,5 +68,7 @@ std::string programPath(const std::string& name);
 // Runs `program` with `args` to its end.
 ChildResult runChild(const std::string& program, const std::vector<std::string>& args,
                      const ChildOptions& options = {});
+// Runs `argv` (argv[0] is the program) to its end.
+ChildResult runChild(const std::vector<std::string>& argv, const ChildOptions& options = {});
 
 }  // namespace chartloom::testing
