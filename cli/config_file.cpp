@@ -1,49 +1,198 @@
 #include "cli/config_file.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <iostream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <toml++/toml.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/usage_error.h"
 #include "toolbase/terminal_text.h"
+#include "toolbase/unique_fd.h"
 #include "toolbase/xdg_dirs.h"
 
 namespace chartloom::cli {
+namespace {
+
+[[noreturn]] void refuse(const std::string& path, const std::string& why) {
+    throw UsageError(printable(path) + ": " + why);
+}
+
+// The file's bytes, read without ever blocking on something that is not a regular file.
+std::optional<std::string> readRegularFile(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        int error = errno;
+        struct stat st {};
+        // A file that is not there, or that this user cannot even see, is no configuration.
+        if (error == ENOENT || error == ENOTDIR || ::stat(path.c_str(), &st) != 0)
+            return std::nullopt;
+        refuse(path, std::strerror(error));
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        refuse(path, std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        refuse(path, "not a regular file, so not read as a configuration");
+    if (static_cast<size_t>(st.st_size) > kMaxConfigBytes)
+        refuse(path, "larger than 1 MiB, so not a configuration");
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            refuse(path, std::strerror(errno));
+        if (n == 0)
+            return text;
+        text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > kMaxConfigBytes)  // grew while being read
+            refuse(path, "larger than 1 MiB, so not a configuration");
+    }
+}
+
+const char* typeName(const toml::node& node) {
+    switch (node.type()) {
+        case toml::node_type::table:
+            return "a table";
+        case toml::node_type::array:
+            return "a list";
+        case toml::node_type::string:
+            return "text";
+        case toml::node_type::integer:
+            return "an integer";
+        case toml::node_type::floating_point:
+            return "a number";
+        case toml::node_type::boolean:
+            return "true or false";
+        default:
+            return "a date or time";
+    }
+}
+
+// The text an option would get on the command line for a scalar node.
+std::optional<std::string> scalarText(const toml::node& node) {
+    if (auto s = node.as_string())
+        return expandHome(s->get());
+    if (auto i = node.as_integer())
+        return std::to_string(i->get());
+    if (auto f = node.as_floating_point()) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.17g", f->get());
+        return text;
+    }
+    if (auto b = node.as_boolean())
+        return b->get() ? "true" : "false";
+    return std::nullopt;
+}
+
+ConfigValue::Type typeOf(const toml::node& node) {
+    switch (node.type()) {
+        case toml::node_type::integer:
+            return ConfigValue::Type::integer;
+        case toml::node_type::floating_point:
+            return ConfigValue::Type::number;
+        case toml::node_type::boolean:
+            return ConfigValue::Type::boolean;
+        case toml::node_type::array:
+            return ConfigValue::Type::list;
+        default:
+            return ConfigValue::Type::text;
+    }
+}
+
+}  // namespace
+
+std::string ConfigFile::where(const ConfigValue& value) const {
+    return printable(path) + ":" + std::to_string(value.line) + ":" + std::to_string(value.column);
+}
 
 std::string defaultConfigFile() {
     std::filesystem::path base = chartloomDir(XdgDir::config);
     return base.empty() ? std::string() : (base / "config.toml").string();
 }
 
-namespace {
-
-std::string masked(const std::string& key) {
-    return key.size() <= 4 ? std::string(key.size(), '*')
-                           : std::string(key.size() - 4, '*') + key.substr(key.size() - 4);
-}
-
-void show(const char* name, const std::optional<std::string>& value, const char* otherwise) {
-    std::cout << name << " = " << (value ? "\"" + printable(*value) + "\"" : otherwise) << "\n";
-}
-
-}  // namespace
-
-int configCommand(const std::string& file, bool fileGiven, const SharedOptions& o) {
-    std::error_code ec;
-    bool exists = std::filesystem::is_regular_file(file, ec);
-    std::cout << "# " << (exists ? "read from " : "no file at ") << printable(file)
-              << (fileGiven ? " (--config)" : "") << "\n";
-    show("library", o.library, "(none: give --library)");
-    show("playlists", o.playlists, "(none: playlists are not read or written)");
-    show("charts", o.charts, "(none: the plug-in's own address, http://127.0.0.1:7380/)");
-    if (o.apiKey) {
-        std::cout << "api-key = \"" << masked(*o.apiKey) << "\"\n";
-    } else if (const char* env = std::getenv("LASTFM_API_KEY"); env && *env) {
-        std::cout << "api-key = \"" << masked(env) << "\" (from LASTFM_API_KEY)\n";
-    } else {
-        std::cout << "api-key = (none: live charts need one)\n";
+std::string expandHome(const std::string& text) {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home)
+        return text;
+    for (const char* prefix : {"${HOME}", "$HOME", "~"}) {
+        std::string_view p = prefix;
+        if (text.starts_with(p) && (text.size() == p.size() || text[p.size()] == '/'))
+            return home + text.substr(p.size());
     }
-    return 0;
+    return text;
+}
+
+ConfigFile readConfigFile(const std::string& path, bool required) {
+    ConfigFile file;
+    file.path = path;
+    if (path.empty())
+        return file;
+    std::optional<std::string> text = readRegularFile(path);
+    if (!text && required)
+        refuse(path, "no such file");
+    if (!text)
+        return file;
+    file.exists = true;
+    std::string_view body = *text;
+    if (body.starts_with("\xEF\xBB\xBF"))
+        body.remove_prefix(3);
+    toml::table root;
+    try {
+        root = toml::parse(body, path);
+    } catch (const toml::parse_error& e) {
+        throw UsageError(printable(path) + ":" + std::to_string(e.source().begin.line) + ":" +
+                         std::to_string(e.source().begin.column) + ": " +
+                         std::string(e.description()));
+    }
+    auto add = [&](const std::string& section, const toml::key& key, const toml::node& node) {
+        ConfigValue v;
+        v.section = section;
+        v.key = std::string(key.str());
+        v.type = typeOf(node);
+        v.line = static_cast<int>(key.source().begin.line);
+        v.column = static_cast<int>(key.source().begin.column);
+        if (auto list = node.as_array()) {
+            for (const toml::node& element : *list) {
+                std::optional<std::string> item = scalarText(element);
+                if (!item || element.type() != toml::node_type::string) {
+                    throw UsageError(file.where(v) + ": " + v.key +
+                                     " is a list of texts, but holds " + typeName(element));
+                }
+                v.values.push_back(*item);
+            }
+        } else if (std::optional<std::string> item = scalarText(node)) {
+            v.values.push_back(*item);
+        } else {
+            throw UsageError(file.where(v) + ": " + v.key + " is " + typeName(node) +
+                             ", which no option takes");
+        }
+        file.values.push_back(std::move(v));
+    };
+    for (const auto& [key, node] : root) {
+        if (const toml::table* section = node.as_table()) {
+            for (const auto& [innerKey, inner] : *section) {
+                if (inner.is_table()) {
+                    ConfigValue at;
+                    at.section = std::string(key.str());
+                    at.key = std::string(innerKey.str());
+                    at.line = static_cast<int>(innerKey.source().begin.line);
+                    at.column = static_cast<int>(innerKey.source().begin.column);
+                    throw UsageError(file.where(at) + ": [" + at.section + "." + at.key +
+                                     "]: sections do not nest");
+                }
+                add(std::string(key.str()), innerKey, inner);
+            }
+        } else {
+            add("", key, node);
+        }
+    }
+    return file;
 }
 
 }  // namespace chartloom::cli

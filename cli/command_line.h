@@ -1,0 +1,44 @@
+// The `chartloom` command line: the option table, the configuration file's defaults, the rules
+// between options, and the dispatch to the commands. Parsing neither prints nor exits: it
+// answers the options, or raises UsageError with the exact text to show after "chartloom: ".
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/config_file.h"
+#include "cli/serve_command.h"
+#include "cli/session.h"
+
+namespace chartloom::cli {
+
+enum class Command { help, version, serve, menu, run, scan, demo, config };
+
+struct CommandLine {
+    Command command = Command::help;
+    std::string text;  // what --help or --version prints
+
+    // The configuration file read, and whether --config named it.
+    ConfigFile config;
+    bool configGiven = false;
+    SharedOptions shared;  // command line over configuration file
+
+    SessionOptions session;  // menu and run
+    std::string item;        // run
+    ServeOptions serve;
+    std::string scanFolder;
+    std::optional<std::string> scanIndex;
+    std::string demoData;
+};
+
+// `args` are the words after the program's name.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// Runs the command; answers the exit status.
+int runCommandLine(const CommandLine& line);
+
+// `chartloom config`: the file read and the values in force, the key masked.
+int configCommand(const CommandLine& line);
+
+}  // namespace chartloom::cli
