@@ -1,6 +1,7 @@
 #include "playlists/file_replace.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,28 +57,65 @@ mode_t defaultMode() {
 
 }  // namespace
 
-void replaceFileContents(const fs::path& requested, const std::string& text) {
-    // Write through a symbolic link to the file it names.
+std::string randomNameSuffix() {
+    unsigned char bytes[9];
+    size_t got = 0;
+    while (got < sizeof bytes) {
+        ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0 && errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "getrandom");
+        got += n > 0 ? static_cast<size_t>(n) : 0;
+    }
+    static const char letters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_";
+    std::string suffix;
+    for (size_t i = 0; i < sizeof bytes; i += 3) {  // 4 letters of 6 bits per 3 bytes
+        unsigned v = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
+        for (int shift = 18; shift >= 0; shift -= 6)
+            suffix += letters[(v >> shift) & 63];
+    }
+    return suffix;
+}
+
+void replaceFileContents(const fs::path& requested, const std::string& text,
+                         const NameSuffixes& suffixes) {
+    // Write through a symbolic link to the file it names, when both are the user's own: a link
+    // in a folder that others may write to must not carry our writes elsewhere.
     fs::path target = requested;
-    std::error_code ec;
-    if (fs::is_symlink(requested, ec)) {
+    struct stat link {};
+    if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        std::error_code ec;
         target = fs::weakly_canonical(requested, ec);
         if (ec)
             fail(requested, ec.value());
+        struct stat named {};
+        bool namedExists = ::stat(target.c_str(), &named) == 0;
+        uid_t me = ::geteuid();
+        if (link.st_uid != me || (namedExists && named.st_uid != me)) {
+            throw std::system_error(EPERM, std::generic_category(),
+                                    requested.string() + " is a link to " + target.string() +
+                                        ", and one of them belongs to another user: not "
+                                        "written through it");
+        }
     }
     struct stat old {};
     bool exists = ::stat(target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT)
         fail(requested, errno);
 
-    std::string pattern =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    // mkostemp creates exclusively (O_CREAT | O_EXCL): a link planted under the name is never
-    // followed, and the random suffix makes planting one a guess.
-    UniqueFd fd(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (fd.get() < 0)
-        fail(requested, errno);
-    TemporaryName temp(pattern);
+    // Created exclusively and never through a link: a name that exists, whatever it is, is
+    // passed over for the next.
+    std::string temporary;
+    UniqueFd fd;
+    for (int attempt = 0; !fd; ++attempt) {
+        temporary =
+            (target.parent_path() / ("." + target.filename().string() + "." + suffixes())).string();
+        fd.reset(
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd && (errno != EEXIST || attempt == 99))
+            fail(requested, errno);
+    }
+    TemporaryName temp(temporary);
 
     if (exists) {
         if (::fchmod(fd.get(), old.st_mode & 07777) != 0)

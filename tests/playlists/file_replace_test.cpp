@@ -30,15 +30,49 @@ std::vector<std::string> namesIn(const fs::path& folder) {
     return names;
 }
 
-TEST(ReplaceFileContents, NeverFollowsALinkPlantedBesideTheTarget) {
+TEST(ReplaceFileContents, NeverFollowsALinkPlantedWhereItWouldWrite) {
     ScratchDir dir;
     fs::path victim = dir.write("victim", "precious");
     fs::path target = dir.write("lists/Mix.m3u8", "old");
-    // Where a temporary name built from the process id would go.
-    fs::create_symlink(victim, target.string() + ".tmp-" + std::to_string(::getpid()));
-    replaceFileContents(target, "new");
+    // Links at the first names the writer will try: each must be passed over.
+    fs::create_symlink(victim, dir.path() / "lists/.Mix.m3u8.first");
+    fs::create_symlink(dir.path() / "absent", dir.path() / "lists/.Mix.m3u8.second");
+    std::vector<std::string> names = {"first", "second", "third"};
+    size_t next = 0;
+    replaceFileContents(target, "new", [&] { return names.at(next++); });
     EXPECT_EQ(ScratchDir::read(target), "new");
+    EXPECT_FALSE(fs::is_symlink(target));
     EXPECT_EQ(ScratchDir::read(victim), "precious");
+    EXPECT_FALSE(fs::exists(dir.path() / "absent"));
+    EXPECT_EQ(namesIn(dir.path() / "lists"),
+              (std::vector<std::string>{".Mix.m3u8.first", ".Mix.m3u8.second", "Mix.m3u8"}));
+}
+
+TEST(ReplaceFileContents, WritesThroughALinkOnlyWhenLinkAndFileAreTheUsersOwn) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making files of another user needs root";
+    const uid_t other = 65534;
+    for (bool linkIsOthers : {true, false}) {
+        SCOPED_TRACE(linkIsOthers ? "the link is another user's" : "its file is another user's");
+        ScratchDir dir;
+        fs::path real = dir.write("elsewhere/Real.m3u8", "theirs");
+        fs::path link = dir.path() / "lists/Mix.m3u8";
+        fs::create_directories(link.parent_path());
+        fs::create_symlink(real, link);
+        ASSERT_EQ(linkIsOthers ? ::lchown(link.c_str(), other, other)
+                               : ::chown(real.c_str(), other, other),
+                  0);
+        try {
+            replaceFileContents(link, "ours");
+            ADD_FAILURE() << "written through";
+        } catch (const std::system_error& e) {
+            EXPECT_NE(std::string(e.what()).find(link.string() + " is a link to " + real.string()),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(ScratchDir::read(real), "theirs");
+        EXPECT_EQ(namesIn(link.parent_path()), std::vector<std::string>{"Mix.m3u8"});
+    }
 }
 
 TEST(ReplaceFileContents, KeepsTheModeAndWritesThroughALink) {
