@@ -142,8 +142,11 @@ WriteOutcome writeChangedPlaylists(const fs::path& folder,
             }
             replaceFileContents(target, text);
         } catch (const std::system_error& e) {
+            // A refused link says which link and file; other failures say only the cause.
+            std::string why =
+                e.code() == std::errc::operation_not_permitted ? e.what() : e.code().message();
             throw StoreError("cannot write playlist \"" + p.name + "\" in " + folder.string() +
-                             ": " + e.code().message());
+                             ": " + why);
         }
         outcome.written.push_back(p.name);
     }
