@@ -1,6 +1,8 @@
 #include "player/host_services.h"
 
+#include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "player/playlists.h"
 #include "player/track.h"
@@ -11,9 +13,16 @@ bool HostConsole::service_query(service_base*& out, const GUID& guid) noexcept {
 }
 
 void HostConsole::print(const char* text, size_t length) {
-    std::string line(text, length == none ? std::strlen(text) : length);
-    std::lock_guard lock(mutex_);
-    lines_.push_back(std::move(line));
+    size_t size = length == none ? std::strlen(text) : length;
+    try {
+        std::string line(text, size);
+        std::lock_guard lock(mutex_);
+        lines_.push_back(std::move(line));
+    } catch (const std::bad_alloc&) {
+        // Nothing may travel back to the plug-in: the line goes straight to the terminal.
+        std::fprintf(stderr, "console (not kept, out of memory): %.*s\n", static_cast<int>(size),
+                     text);
+    }
 }
 
 std::vector<std::string> HostConsole::lines() const {
@@ -31,9 +40,13 @@ bool HostPopups::service_query(service_base*& out, const GUID& guid) noexcept {
 }
 
 void HostPopups::show(const char* message, const char* title, uint32_t kind) {
-    PopupMessage m{title ? title : "", message ? message : "", kind};
-    std::lock_guard lock(mutex_);
-    messages_.push_back(std::move(m));
+    try {
+        PopupMessage m{title ? title : "", message ? message : "", kind};
+        std::lock_guard lock(mutex_);
+        messages_.push_back(std::move(m));
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "message box (not kept, out of memory): %s\n", message ? message : "");
+    }
 }
 
 std::vector<PopupMessage> HostPopups::messages() const {

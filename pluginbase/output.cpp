@@ -1,6 +1,8 @@
 #include "pluginbase/output.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <string>
 
 #include "host/console_receiver.h"
@@ -37,15 +39,28 @@ void consoleLineFormatted(const char* format, ...) {
     consoleLine(line.value.c_str());
 }
 
-void consoleErrorLine(const char* text) {
-    consoleLine((std::string("ERROR : ") + text).c_str());
+void consoleErrorLine(const char* text) noexcept {
+    // Built on the stack, so that reporting a failed allocation allocates nothing; a text too
+    // long for it is cut.
+    static constexpr char prefix[] = "ERROR : ";
+    char line[1024];
+    size_t length = std::strlen(text);
+    size_t kept = std::min(length, sizeof line - sizeof prefix);
+    std::memcpy(line, prefix, sizeof prefix - 1);
+    std::memcpy(line + sizeof prefix - 1, text, kept);
+    line[sizeof prefix - 1 + kept] = '\0';
+    try {
+        consoleLine(line);
+    } catch (...) {
+        // Nowhere else to say it.
+    }
 }
 
-void errorMessageBox(const char* text) {
+void errorMessageBox(const char* text) noexcept {
     try {
         lookupService<PopupService>(hostApi())->show(text, "foo_chartloom: Error",
                                                      PopupService::kind_error);
-    } catch (const std::exception&) {
+    } catch (...) {
         // Called from error paths that must not raise again; the console still tells the user.
         consoleErrorLine(text);
     }

@@ -20,9 +20,11 @@ namespace {
 // While set, every allocation of this many bytes or more fails. The plug-in's allocations come
 // here too: its operator new resolves to the program's.
 std::atomic<size_t> g_failFrom{SIZE_MAX};
+// While set, every allocation of this thread fails.
+thread_local bool t_failAll = false;
 
 void* allocate(size_t bytes) {
-    if (bytes >= g_failFrom.load(std::memory_order_relaxed))
+    if (t_failAll || bytes >= g_failFrom.load(std::memory_order_relaxed))
         throw std::bad_alloc();
     if (void* p = std::malloc(bytes ? bytes : 1))
         return p;
@@ -52,6 +54,7 @@ void operator delete[](void* p, size_t) noexcept {
 #else
 namespace {
 std::atomic<size_t> g_failFrom{SIZE_MAX};
+thread_local bool t_failAll = false;
 }  // namespace
 #endif
 
@@ -80,6 +83,60 @@ TEST_F(OutOfMemory, EncodingAHugeArtistNameIsReportedNotFatal) {
     EXPECT_EQ(messages(), std::vector<std::string>{"Out of memory"});
     EXPECT_EQ(state(), before);
     EXPECT_EQ(server.requestCount(), 0u);
+}
+
+// A message box whose showing runs out of memory, and a console that keeps its lines without
+// allocating: between the two, every allocation of the reporting thread fails.
+class FailingPopups final : public PopupService {
+public:
+    int service_add_ref() noexcept override { return 1; }
+    int service_release() noexcept override { return 1; }
+    bool service_query(service_base*& out, const GUID& guid) noexcept override {
+        return answer_query<PopupService>(this, out, guid);
+    }
+    void show(const char*, const char*, uint32_t) override {
+        t_failAll = true;
+        throw std::bad_alloc();
+    }
+};
+
+class FixedConsole final : public ConsoleReceiver {
+public:
+    int service_add_ref() noexcept override { return 1; }
+    int service_release() noexcept override { return 1; }
+    bool service_query(service_base*& out, const GUID& guid) noexcept override {
+        return answer_query<ConsoleReceiver>(this, out, guid);
+    }
+    void print(const char* text, size_t) override {
+        t_failAll = false;
+        std::snprintf(line, sizeof line, "%s", text);
+    }
+    char line[256] = "";
+};
+
+class OutOfMemoryInTheReport : public OutOfMemory {
+protected:
+    OutOfMemoryInTheReport() {
+        host = std::make_unique<player::Host>(player::Host::Options{false, false});
+        host->registerService(PopupService::class_guid, &popups);
+        host->registerService(ConsoleReceiver::class_guid, &console);
+    }
+    FailingPopups popups;
+    FixedConsole console;
+};
+
+TEST_F(OutOfMemoryInTheReport, IsSaidOnTheConsoleAndThePlayerGoesOn) {
+    if (!CHARTLOOM_OWN_ALLOCATOR)
+        GTEST_SKIP() << "needs the program's own allocator";
+    const std::string artist(2 << 20, '&');
+    player::Track& t = song(artist, "Song");
+    playlist("Mine", {&t}, {true});
+    auto before = state();
+    g_failFrom = 8 << 20;
+    run("Artist Charts Playlist", {&t});
+    g_failFrom = SIZE_MAX;
+    EXPECT_STREQ(console.line, "ERROR : Out of memory");
+    EXPECT_EQ(state(), before);
 }
 
 }  // namespace
