@@ -2,7 +2,8 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
-CMAKE_FLAGS ?=
+# Our own builds hold warnings as errors; a plain cmake build (a packager's) does not.
+CMAKE_FLAGS ?= -DCHARTLOOM_WERROR=ON
 PREFIX ?= /usr/local
 
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
