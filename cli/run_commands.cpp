@@ -178,6 +178,9 @@ int runCommand(const std::string& item, const SessionOptions& options) {
 }
 
 int scanCommand(const std::string& folder, const std::optional<std::string>& index) {
+    // A signal ends the scan at once with 130: the index is written in transactions, so what
+    // is committed stays usable and the next scan goes on from there.
+    Interrupts interrupts;
     return guarded([&] {
         ScanCounts counts;
         {

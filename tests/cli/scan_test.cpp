@@ -86,13 +86,27 @@ TEST_F(Scan, MusicFolderAsLibraryRefreshesItsCachedIndex) {
         << r.err;
 }
 
-TEST_F(Scan, KilledScanLeavesAnIndexTheNextScanCompletes) {
+TEST_F(Scan, StoppedScanLeavesAnIndexTheNextScanCompletes) {
     for (int i = 0; i < 4000; ++i)
         writeWav(music / ("t" + std::to_string(i) + ".wav"), WavTags{{"A"}, std::to_string(i), ""});
     std::vector<std::string> complete;
     library::scanFolder(music,
                         [&](const player::TrackRecord& t) { complete.emplace_back(t.path()); }, {});
-    for (auto delay : {20ms, 80ms, 160ms}) {
+    struct Stop {
+        int signal;
+        std::chrono::milliseconds delay;
+        bool ignoredByTheShell;  // SIGINT as a background job gets it: SIG_IGN inherited
+        int exitCode;
+    } stops[] = {
+        {SIGKILL, 20ms, false, 128 + SIGKILL},
+        {SIGKILL, 80ms, false, 128 + SIGKILL},
+        {SIGKILL, 160ms, false, 128 + SIGKILL},
+        {SIGTERM, 80ms, false, 130},
+        {SIGINT, 80ms, true, 130},
+    };
+    for (const Stop& stop : stops) {
+        auto delay = stop.delay;
+        SCOPED_TRACE(strsignal(stop.signal));
         fs::remove(index);
         auto start = std::chrono::steady_clock::now();
         bool killed = false;
@@ -100,10 +114,21 @@ TEST_F(Scan, KilledScanLeavesAnIndexTheNextScanCompletes) {
         options.watch = [&](int pid, const std::string&, const std::string&) {
             if (!killed && std::chrono::steady_clock::now() - start >= delay) {
                 killed = true;
-                ::kill(pid, SIGKILL);
+                ::kill(pid, stop.signal);
             }
         };
-        chartloom({"scan", music.string(), "--index", index.string()}, options);
+        struct sigaction ignore {
+        }, before{};
+        ignore.sa_handler = SIG_IGN;
+        if (stop.ignoredByTheShell)
+            ::sigaction(SIGINT, &ignore, &before);
+        int exitCode =
+            chartloom({"scan", music.string(), "--index", index.string()}, options).exitCode;
+        if (stop.ignoredByTheShell)
+            ::sigaction(SIGINT, &before, nullptr);
+        if (killed) {  // a scan that ended before the signal says nothing
+            EXPECT_EQ(exitCode, stop.exitCode);
+        }
 
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(index.c_str(), &db), SQLITE_OK);
