@@ -13,12 +13,16 @@ PlaylistFile parseM3u8(std::string_view text, std::string name) {
         text.remove_prefix(3);
     bool first = true;
     std::vector<std::string> pending;
-    while (!text.empty()) {
+    for (size_t number = 1; !text.empty(); ++number) {
         size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         while (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
+        if (line.size() > kMaxPlaylistLine) {
+            throw StoreError("line " + std::to_string(number) +
+                             " is longer than 64 KiB, which no entry is");
+        }
         bool header = first && line == "#EXTM3U";
         first = false;
         if (line.empty() || header)

@@ -16,8 +16,12 @@ struct PlaylistFile {
     std::vector<std::string> trailer;
 };
 
+// No line of a playlist is longer: an entry names one file.
+inline constexpr size_t kMaxPlaylistLine = 64 << 10;
+
 // Any bytes: CRLF or LF lines, a byte order mark, a missing #EXTM3U header; blank lines are
-// dropped. Never fails.
+// dropped. Raises StoreError ("line N is longer than 64 KiB") only for a line over
+// kMaxPlaylistLine.
 PlaylistFile parseM3u8(std::string_view text, std::string name);
 
 // `playlist` as a file: each entry after its notes, then the trailer. Raises StoreError for a

@@ -4,6 +4,7 @@
 #include <deque>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "playlists/file_replace.h"
 #include "toolbase/store_error.h"
@@ -37,7 +38,13 @@ PlaylistFolder readPlaylistFolder(const fs::path& folder) {
                 f.string() + ": cannot read the playlist: " + e.code().message());
             continue;
         }
-        p.file = parseM3u8(p.bytes, f.stem().string());
+        try {
+            p.file = parseM3u8(p.bytes, f.stem().string());
+        } catch (const StoreError& e) {
+            result.unreadable.emplace_back(f.stem().string(),
+                                           f.string() + ": not a playlist: " + e.what());
+            continue;
+        }
         result.playlists.push_back(std::move(p));
     }
     return result;
@@ -48,14 +55,13 @@ void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
     for (auto& stored : playlists) {
         player::Playlist p;
         p.name = stored.file.name;
-        std::vector<std::string> unmatched;
+        std::vector<std::string_view> unmatched;
+        std::unordered_set<const player::Track*> named;  // stand-ins already counted
         for (const auto& path : stored.file.paths) {
             player::Track& t = entries.track(path);
             stored.tracks.push_back(&t);
-            if (entries.isStandIn(t) &&
-                std::find(unmatched.begin(), unmatched.end(), path) == unmatched.end()) {
+            if (entries.isStandIn(t) && named.insert(&t).second)
                 unmatched.push_back(path);
-            }
             p.items.push_back({service_ptr<metadb_handle>(&t), false});
         }
         host.playlists().all().push_back(std::move(p));
@@ -66,7 +72,7 @@ void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
             (unmatched.size() == 1 ? " entry names no track of the library and stays as it is:"
                                    : " entries name no track of the library and stay as they are:");
         for (size_t i = 0; i < unmatched.size() && i < 3; ++i)
-            text += (i ? ", \"" : " \"") + unmatched[i] + "\"";
+            text += (i ? ", \"" : " \"") + std::string(unmatched[i]) + "\"";
         if (unmatched.size() > 3)
             text += ", ...";
         warn(text);

@@ -32,5 +32,17 @@ TEST(M3u8, AnEntryThatWouldBreakTheLinesIsNeverWritten) {
     }
 }
 
+TEST(M3u8, ALineLongerThanAnyEntryIsRefusedWithItsNumber) {
+    std::string longest(playlists::kMaxPlaylistLine, 'a');
+    EXPECT_EQ(parseM3u8("#EXTM3U\n" + longest + "\r\n", "Mix").paths,
+              std::vector<std::string>{longest});
+    try {
+        parseM3u8("#EXTM3U\nb.flac\n" + longest + "a\n", "Mix");
+        ADD_FAILURE() << "read";
+    } catch (const StoreError& e) {
+        EXPECT_STREQ(e.what(), "line 3 is longer than 64 KiB, which no entry is");
+    }
+}
+
 }  // namespace
 }  // namespace chartloom::testing
