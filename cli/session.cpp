@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "cli/install_paths.h"
+#include "cli/said_once.h"
 #include "cli/scan_display.h"
 #include "cli/selection.h"
 #include "cli/usage_error.h"
@@ -98,9 +99,17 @@ void Session::loadFolders(Access access) {
             host_,
             EntryNaming{libraryRoot, std::filesystem::weakly_canonical(*options.playlists, ec),
                         options.absolutePaths});
-        addPlaylists(host_, loaded_, *entries_, [](const std::string& warning) {
-            std::fprintf(stderr, "chartloom: %s\n", printable(warning).c_str());
-        });
+        // Said once per version of the file: a command that reads the folder again says
+        // nothing new.
+        SaidOnce said;
+        addPlaylists(host_, loaded_, *entries_,
+                     [&](const StoredPlaylist& p, const std::string& warning) {
+                         std::string key = p.path.string() + '\0' + std::to_string(p.size) +
+                                           '\0' + std::to_string(p.modified) + '\0' + warning;
+                         if (said.firstTime(key))
+                             std::fprintf(stderr, "chartloom: %s\n", printable(warning).c_str());
+                     });
+        said.save();
     }
 }
 

@@ -43,6 +43,7 @@ size_t PlaylistStore::createPlaylist(const char* name, size_t nameLength, size_t
     main_.check("createPlaylist");
     Playlist p;
     p.name.assign(name, nameLength == none ? std::strlen(name) : nameLength);
+    p.touched = true;
     size_t at = position > playlists_.size() ? playlists_.size() : position;
     playlists_.insert(playlists_.begin() + static_cast<std::ptrdiff_t>(at), std::move(p));
     if (active_ != none && active_ >= at)
@@ -108,6 +109,7 @@ bool PlaylistStore::reorderItems(size_t playlist, const size_t* order, size_t co
     }
     p->items.swap(next);
     p->focus = focus;
+    p->touched = true;
     return true;
 }
 
@@ -137,6 +139,7 @@ bool PlaylistStore::removeItems(size_t playlist, const bit_array& mask) {
     }
     p->items.swap(kept);
     p->focus = focus;
+    p->touched = true;
     return true;
 }
 
@@ -161,6 +164,7 @@ size_t PlaylistStore::insertItems(size_t playlist, size_t base, const track_list
     p->items.insert(p->items.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
     if (p->focus != none && p->focus >= at)
         p->focus += added.size();
+    p->touched = true;
     return at;
 }
 

@@ -20,6 +20,8 @@ struct Playlist {
     std::vector<PlaylistItem> items;
     size_t focus = none;
     std::vector<std::vector<PlaylistItem>> undo;  // saved contents, oldest first
+    // A plug-in created it or changed its items (even to what they were).
+    bool touched = false;
 };
 
 class PlaylistStore final : public PlaylistService {

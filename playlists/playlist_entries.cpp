@@ -1,5 +1,8 @@
 #include "playlists/playlist_entries.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace chartloom::playlists {
 namespace fs = std::filesystem;
 
@@ -12,6 +15,18 @@ fs::path PlaylistEntries::locationOf(const player::Track& track) const {
 }
 
 player::Track* PlaylistEntries::resolve(std::string_view entry) {
+    if (player::Track* t = resolveAsIs(entry))
+        return t;
+    // A backslash may be part of a name here; only when the entry names nothing as it is, it
+    // is taken for a Windows separator.
+    if (entry.find('\\') == std::string_view::npos)
+        return nullptr;
+    std::string slashed(entry);
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    return resolveWindows(slashed);
+}
+
+player::Track* PlaylistEntries::resolveAsIs(std::string_view entry) {
     fs::path path(entry);
     fs::path location =
         (path.is_absolute() ? path : naming_.playlistFolder / path).lexically_normal();
@@ -27,14 +42,40 @@ player::Track* PlaylistEntries::resolve(std::string_view entry) {
     if (player::Track* t = host_.findTrack(entry); t && !isStandIn(*t))
         return t;
     // A library path written another way ("a/./b", "x/../a/b").
+    return byLocation(location.string());
+}
+
+player::Track* PlaylistEntries::resolveWindows(const std::string& entry) {
+    bool drive = entry.size() >= 3 && std::isalpha(static_cast<unsigned char>(entry[0])) &&
+                 entry[1] == ':' && entry[2] == '/';
+    bool share = entry.starts_with("//");
+    if (!drive && !share)
+        return resolveAsIs(entry);  // "..\\Music\\x.mp3": relative to the playlist
+    // Another machine's absolute path: the longest tail that names a library file, under the
+    // library's root.
+    size_t from = drive ? 3 : entry.find('/', entry.find('/', 2) + 1);  // after \\server\\share
+    for (; from != std::string::npos && from < entry.size(); from = entry.find('/', from)) {
+        while (from < entry.size() && entry[from] == '/')
+            ++from;
+        std::string_view tail = std::string_view(entry).substr(from);
+        if (tail.empty())
+            break;
+        if (player::Track* t = host_.findTrack(tail); t && !isStandIn(*t))
+            return t;
+        if (player::Track* t = byLocation((naming_.libraryRoot / tail).lexically_normal().string()))
+            return t;
+    }
+    return nullptr;
+}
+
+player::Track* PlaylistEntries::byLocation(const std::string& location) {
     if (!indexed_) {
         for (player::Track* t : host_.libraryTracks())
             byLocation_.emplace(locationOf(*t).string(), t);
         indexed_ = true;
     }
-    if (auto found = byLocation_.find(location.string()); found != byLocation_.end())
-        return found->second;
-    return nullptr;
+    auto found = byLocation_.find(location);
+    return found != byLocation_.end() ? found->second : nullptr;
 }
 
 player::Track& PlaylistEntries::track(std::string_view entry) {

@@ -1,6 +1,8 @@
 // How the entries of a playlist file name tracks. Written: relative to the playlist file's own
 // folder, so that any player opens it (or absolute, if asked). Read: an absolute path, a path
-// relative to the playlist file, or a library path as the library itself gives it.
+// relative to the playlist file, or a library path as the library itself gives it; and as a
+// Windows player writes them: backslashes for slashes, and a drive's path ("C:\Music\...")
+// matched by the longest tail that names a library file.
 #pragma once
 
 #include <filesystem>
@@ -37,6 +39,10 @@ public:
 
 private:
     std::filesystem::path locationOf(const player::Track& track) const;
+    player::Track* resolveAsIs(std::string_view entry);
+    // An entry written on Windows, once it has slashes.
+    player::Track* resolveWindows(const std::string& entry);
+    player::Track* byLocation(const std::string& location);
 
     player::Host& host_;
     EntryNaming naming_;

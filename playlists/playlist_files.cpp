@@ -1,5 +1,7 @@
 #include "playlists/playlist_files.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <deque>
 #include <system_error>
@@ -7,6 +9,8 @@
 #include <unordered_set>
 
 #include "playlists/file_replace.h"
+#include "playlists/latin1.h"
+#include "toolbase/path_text.h"
 #include "toolbase/store_error.h"
 
 namespace chartloom::playlists {
@@ -19,7 +23,8 @@ PlaylistFolder readPlaylistFolder(const fs::path& folder) {
     std::vector<fs::path> files;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
-        if (it->path().extension() == ".m3u8" && it->is_regular_file(typeError))
+        fs::path extension = it->path().extension();
+        if ((extension == ".m3u8" || extension == ".m3u") && it->is_regular_file(typeError))
             files.push_back(it->path());
     }
     if (ec)
@@ -30,8 +35,14 @@ PlaylistFolder readPlaylistFolder(const fs::path& folder) {
     PlaylistFolder result;
     for (const auto& f : files) {
         StoredPlaylist p;
+        p.path = f;
         try {
             readWholeFile(f, p.bytes);
+            struct stat info {};
+            if (::stat(f.c_str(), &info) == 0) {
+                p.size = info.st_size;
+                p.modified = int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+            }
         } catch (const std::system_error& e) {
             result.unreadable.emplace_back(
                 f.stem().string(),
@@ -39,7 +50,8 @@ PlaylistFolder readPlaylistFolder(const fs::path& folder) {
             continue;
         }
         try {
-            p.file = parseM3u8(p.bytes, f.stem().string());
+            p.latin1 = f.extension() == ".m3u" && !isUtf8(p.bytes);
+            p.file = parseM3u8(p.latin1 ? latin1ToUtf8(p.bytes) : p.bytes, f.stem().string());
         } catch (const StoreError& e) {
             result.unreadable.emplace_back(f.stem().string(),
                                            f.string() + ": not a playlist: " + e.what());
@@ -51,7 +63,7 @@ PlaylistFolder readPlaylistFolder(const fs::path& folder) {
 }
 
 void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
-                  PlaylistEntries& entries, const std::function<void(const std::string&)>& warn) {
+                  PlaylistEntries& entries, const PlaylistWarning& warn) {
     for (auto& stored : playlists) {
         player::Playlist p;
         p.name = stored.file.name;
@@ -75,7 +87,7 @@ void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
             text += (i ? ", \"" : " \"") + std::string(unmatched[i]) + "\"";
         if (unmatched.size() > 3)
             text += ", ...";
-        warn(text);
+        warn(stored, text);
     }
 }
 
@@ -129,15 +141,20 @@ WriteOutcome writeChangedPlaylists(const fs::path& folder,
         auto old = std::find_if(before.begin(), before.end(),
                                 [&](const StoredPlaylist& b) { return b.file.name == p.name; });
         const StoredPlaylist* read = old != before.end() ? &*old : nullptr;
-        if (read && sameTracks(p, *read))
+        if (read && sameTracks(p, *read) && !p.touched)
             continue;
         // A name that would leave the folder is no playlist file name.
         if (p.name.empty() || p.name.find('/') != std::string::npos || p.name == "." ||
             p.name == "..") {
             throw StoreError("playlist \"" + p.name + "\" cannot be stored as a file");
         }
-        fs::path target = folder / (p.name + ".m3u8");
+        fs::path target = read ? read->path : folder / (p.name + ".m3u8");
         std::string text = playlistText(p, read, entries);
+        if (read && read->latin1)
+            text = utf8ToLatin1(text, p.name);
+        // Touched, but the file would come out as it is.
+        if (read && text == read->bytes)
+            continue;
         try {
             std::string onDisk;
             bool exists = readWholeFile(target, onDisk);

@@ -1,4 +1,6 @@
-// The player's playlist store: every *.m3u8 of a folder is one playlist, named by its file name.
+// The player's playlist store: every *.m3u8 and *.m3u of a folder is one playlist, named by its
+// file name. An .m3u file is Latin-1 unless it is valid UTF-8, and is written back as it was
+// read.
 #pragma once
 
 #include <filesystem>
@@ -17,6 +19,10 @@ struct StoredPlaylist {
     PlaylistFile file;
     std::string bytes;  // the file as it was read, to tell whether it changed since
     std::vector<const player::Track*> tracks;  // what its entries named, set by addPlaylists
+    std::filesystem::path path;
+    bool latin1 = false;  // an .m3u file that is not UTF-8; its texts were converted
+    // Which version of the file this is, for remembering what was said about it.
+    int64_t size = 0, modified = 0;  // bytes, nanoseconds since the epoch
 };
 
 struct PlaylistFolder {
@@ -31,15 +37,17 @@ PlaylistFolder readPlaylistFolder(const std::filesystem::path& folder);
 // Adds the playlists to the host. An entry that names no library track is kept as it is (a
 // track whose record cannot be read); `warn` hears once per playlist which entries those are.
 // Each playlist's `tracks` are set.
+using PlaylistWarning = std::function<void(const StoredPlaylist&, const std::string&)>;
 void addPlaylists(player::Host& host, std::vector<StoredPlaylist>& playlists,
-                  PlaylistEntries& entries, const std::function<void(const std::string&)>& warn);
+                  PlaylistEntries& entries, const PlaylistWarning& warn);
 
 struct WriteOutcome {
     std::vector<std::string> written;    // names of the playlists written
     std::vector<std::string> conflicts;  // one message per playlist left alone
 };
 
-// Writes each playlist of the host that is new or holds other tracks than its file did,
+// Writes each playlist of the host that is new, holds other tracks than its file did, or was
+// touched by the plug-in and would now be written otherwise (entries named another way),
 // atomically and through links (file_replace.h). Entries are named as `entries` names them;
 // one that was there before keeps its notes, a new one gets an #EXTINF line. A playlist whose
 // file changed on disk since it was read (or appeared, for a new one) is not overwritten but

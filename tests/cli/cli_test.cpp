@@ -189,6 +189,61 @@ TEST_F(Cli, PlaylistsNameTracksSoThatAnyPlayerOpensThem) {
                   "\n#EXTINF:-1,Blur - Song 2\n" + (music / "Blur/Song 2.flac").string() + "\n");
 }
 
+TEST_F(Cli, PlaylistsFromOtherPlayersAndSystemsAreUnderstood) {
+    for (const char* song : {"Blur/Song 2.flac", "Blur/Tender.flac", "Oasis/Wonderwall.flac",
+                             "Bj\xC3\xB6rk/J\xC3\xB3ga.flac"})
+        dir.write(std::string("music/") + song, "");
+    fs::path lib = dir.write("music.json", R"({"root": "music", "tracks": [
+  {"path": "Blur/Song 2.flac", "meta": {"artist": ["Blur"], "title": ["Song 2"]}},
+  {"path": "Blur/Tender.flac", "meta": {"artist": ["Blur"], "title": ["Tender"]}},
+  {"path": "Oasis/Wonderwall.flac", "meta": {"artist": ["Oasis"], "title": ["Wonderwall"]}},
+  {"path": "Bj\u00f6rk/J\u00f3ga.flac", "meta": {"artist": ["Bj\u00f6rk"], "title": ["J\u00f3ga"]}}
+]})");
+    fs::path lists = dir.path() / "lists";
+    // Written on Windows: a byte order mark, CRLF, backslashes, other machines' drives.
+    fs::path windows =
+        dir.write("lists/Windows.m3u8",
+                  "\xEF\xBB\xBF#EXTM3U\r\nC:\\Users\\me\\Music\\Blur\\Song 2.flac\r\n"
+                  "..\\music\\Oasis\\Wonderwall.flac\r\n"
+                  "\\\\nas\\share\\Blur\\Tender.flac\r\nD:\\Nothing\\here.flac\r\n");
+    auto menu = [&] {
+        return chartloom({"menu", "--library", lib.string(), "--playlists", lists.string(),
+                          "--active", "Windows", "--select", "all", "--json"});
+    };
+    ChildResult r = menu();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(paths(playlist(json::parse(r.out), "Windows")),
+              (std::vector<std::string>{"Blur/Song 2.flac", "Oasis/Wonderwall.flac",
+                                        "Blur/Tender.flac", "D:\\Nothing\\here.flac"}));
+    const std::string unknown = "1 entry names no track of the library";
+    EXPECT_NE(r.err.find(unknown), std::string::npos) << r.err;
+    EXPECT_EQ(menu().err.find(unknown), std::string::npos) << "said once per version of the file";
+    dir.write("lists/Windows.m3u8", ScratchDir::read(windows) + "D:\\Nothing\\there.flac\r\n");
+    EXPECT_NE(menu().err.find("2 entries name no track"), std::string::npos);
+
+    // An older player's .m3u in Latin-1 is read, and written back in Latin-1.
+    fs::path latin = dir.write("lists/Old.m3u",
+                               "../music/Blur/Song 2.flac\n"
+                               "../music/Bj\xF6rk/J\xF3ga.flac\n"
+                               "../music/Blur/Tender.flac\n");
+    r = chartloom({"run", "Sort by Artist Charts", "--library", lib.string(), "--playlists",
+                   lists.string(), "--active", "old", "--select", "artist=Blur"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ScratchDir::read(latin),
+              "#EXTM3U\n../music/Blur/Tender.flac\n"
+              "../music/Blur/Song 2.flac\n../music/Bj\xF6rk/J\xF3ga.flac\n");
+    // Asked for absolute paths, a playlist the command sorts is written so even when its order
+    // stays.
+    r = chartloom({"run", "Sort by Artist Charts", "--library", lib.string(), "--playlists",
+                   lists.string(), "--active", "old", "--select", "artist=Blur",
+                   "--absolute-paths"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    fs::path music = fs::canonical(dir.path() / "music");
+    EXPECT_EQ(ScratchDir::read(latin), "#EXTM3U\n" + (music / "Blur/Tender.flac").string() + "\n" +
+                                           (music / "Blur/Song 2.flac").string() + "\n" +
+                                           (music / "Bj\xF6rk/J\xF3ga.flac").string() + "\n");
+}
+
 TEST_F(Cli, SimilarCommandsRun) {
     json doc = runJson({"run", "Similar Charts Playlist", "--library", library.string(), "--select",
                         "artist=Blur"});

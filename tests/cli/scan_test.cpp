@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "library/folder_scan.h"
 #include "library/library_index.h"
@@ -108,11 +109,14 @@ TEST_F(Scan, StoppedScanLeavesAnIndexTheNextScanCompletes) {
         auto delay = stop.delay;
         SCOPED_TRACE(strsignal(stop.signal));
         fs::remove(index);
-        auto start = std::chrono::steady_clock::now();
+        // Timed from when the scan has begun its index, not from the start of the program.
+        std::optional<std::chrono::steady_clock::time_point> start;
         bool killed = false;
         ChildOptions options;
         options.watch = [&](int pid, const std::string&, const std::string&) {
-            if (!killed && std::chrono::steady_clock::now() - start >= delay) {
+            if (!start && fs::exists(index))
+                start = std::chrono::steady_clock::now();
+            if (!killed && start && std::chrono::steady_clock::now() - *start >= delay) {
                 killed = true;
                 ::kill(pid, stop.signal);
             }
