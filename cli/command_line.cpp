@@ -195,6 +195,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CLI::Option* runMpd = addSessionOptions(run, session);
     run->add_flag("--no-play", session.noPlay, "With --mpd: leave MPD's queue and playback alone")
         ->needs(runMpd);
+    run->add_flag("--append", session.append,
+                  "With --mpd: add the new playlist's songs to the end of the queue instead of "
+                  "playing it")
+        ->needs(runMpd)
+        ->excludes("--no-play");
+    run->add_flag("--dry-run", session.dryRun,
+                  "Do everything but the writing, and say what would be written");
     addLastfmOptions(run, session.lastfm);
     run->add_flag("--absolute-paths", session.absolutePaths,
                   "Name the tracks in written playlists by absolute paths (default: relative to "
@@ -209,6 +216,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     line.demoData = demoDataFolder();
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
     demo->add_option("--data", line.demoData, "Demo data folder");
+
+    CLI::App* undo = app.add_subcommand(
+        "undo", "Put back what the last change to playlists or MPD's queue replaced");
+    undo->add_flag("--list", line.undoList, "List the changes that can be undone, newest first");
 
     CLI::App* configShow = app.add_subcommand(
         "config", "Show the configuration file read and the option defaults in force");
@@ -286,6 +297,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                    : running == menu ? Command::menu
                    : running == run  ? Command::run
                    : running == scan ? Command::scan
+                   : running == undo ? Command::undo
                                      : Command::demo;
     return line;
 }
@@ -308,6 +320,8 @@ int runCommandLine(const CommandLine& line) {
             return scanCommand(line.scanFolder, line.scanIndex);
         case Command::demo:
             return demoCommand(line.demoData);
+        case Command::undo:
+            return undoCommand(line.undoList);
     }
     return 2;
 }

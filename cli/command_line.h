@@ -13,7 +13,7 @@
 
 namespace chartloom::cli {
 
-enum class Command { help, version, serve, menu, run, scan, demo, config };
+enum class Command { help, version, serve, menu, run, scan, demo, config, undo };
 
 struct CommandLine {
     Command command = Command::help;
@@ -30,6 +30,7 @@ struct CommandLine {
     std::string scanFolder;
     std::optional<std::string> scanIndex;
     std::string demoData;
+    bool undoList = false;
 };
 
 // `args` are the words after the program's name.

@@ -15,5 +15,7 @@ int runCommand(const std::string& item, const SessionOptions& options);
 int scanCommand(const std::string& folder, const std::optional<std::string>& index);
 // `data` holds library.json, feeds/ and playlists/.
 int demoCommand(const std::string& data);
+// Restores what the last change replaced; with `listOnly`, lists the changes kept.
+int undoCommand(bool listOnly);
 
 }  // namespace chartloom::cli

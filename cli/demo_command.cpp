@@ -98,7 +98,7 @@ int demoCommand(const std::string& dataDir) {
         heading("Context menu for " + std::to_string(selected.size()) + " tracks of " + artist);
         std::cout << "The menu names the artist of the selection; the sort is offered only on a "
                      "playlist.\n";
-        std::cout << menuText(host.contextMenu(selected, player::Host::caller_other));
+        std::cout << menuText(host.contextMenu(selected, player::Host::caller_other), false);
 
         runShown(host, "Artist Charts Playlist",
                  "Fills #ArtistCharts with " + artist + "'s tracks in the order of " + artist +
@@ -119,7 +119,7 @@ int demoCommand(const std::string& dataDir) {
             }
             heading("Context menu on playlist \"" + all[mix].name + "\"");
             std::cout << "Everything of the playlist is selected; now the sort is offered.\n";
-            std::cout << menuText(host.contextMenu(items, player::Host::caller_playlist));
+            std::cout << menuText(host.contextMenu(items, player::Host::caller_playlist), true);
             runShown(host, "Sort by Artist Charts",
                      "Moves the selected tracks of the playlist's main artist into one block in "
                      "chart order; the others keep their places.",

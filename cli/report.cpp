@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/shared_functions.h"
 #include "toolbase/terminal_text.h"
 
 namespace chartloom::cli {
@@ -56,10 +57,20 @@ std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>*
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::string menuText(const std::vector<player::MenuEntry>& menu) {
+std::string whyHidden(const player::MenuEntry& entry, bool onPlaylist) {
+    if (!onPlaylist && stricmp_utf8(entry.name.c_str(), "Sort by Artist Charts") == 0) {
+        return "works on a playlist's items: name the playlist with --active NAME (and its "
+               "folder with --playlists)";
+    }
+    return "is not in the menu for this selection";
+}
+
+std::string menuText(const std::vector<player::MenuEntry>& menu, bool onPlaylist) {
     std::string out;
     for (const auto& e : menu) {
-        out += printable(e.path) + " > " + printable(e.shown ? e.text : e.name + "  (not shown)") +
+        out += printable(e.path) + " > " +
+               printable(e.shown ? e.text
+                                 : e.name + "  (not shown: it " + whyHidden(e, onPlaylist) + ")") +
                "\n";
     }
     return out;
@@ -94,17 +105,14 @@ std::string eventsText(const player::Host& host, size_t consoleFrom, size_t mess
 }
 
 std::string runSummaryText(const player::Host& host, const std::vector<size_t>& changed,
-                           bool playsAudio) {
+                           const std::string& playback) {
     std::string out = eventsText(host);
     for (size_t i : changed)
         out += playlistText(host, i);
     if (!changed.empty())
         out += "(* selected item, <focus> the focused one)\n";
-    if (host.playback().starts > 0) {
-        std::string name = printable(playingName(host));
-        out += playsAudio ? "playing " + name + "\n"
-                          : name + " would play now (this player has no audio output)\n";
-    }
+    if (!playback.empty())
+        out += playback + "\n";
     return out;
 }
 

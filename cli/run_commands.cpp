@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <mutex>
 #include <vector>
@@ -69,6 +70,18 @@ void explainConnectionFailure(const player::Host& host) {
                  printable(origin).c_str(), printable(via).c_str(), printable(cause).c_str());
 }
 
+// A UsageError when nothing is selected, naming the rules that picked nothing.
+void requireSelection(const Session& session) {
+    if (!session.selection().empty())
+        return;
+    std::string text = "nothing is selected";
+    for (const auto& rule : session.unmatchedRules())
+        text += ": " + rule;
+    if (session.unmatchedRules().empty())
+        text += ": pick tracks with --select (all, artist=NAME, path=PATH or pos=N)";
+    throw UsageError(text);
+}
+
 // The menu item `wanted` names (letter case aside), or a UsageError that says why it cannot
 // run: no such item, nothing selected, or no playlist view for the sort.
 std::string itemToRun(Session& session, const std::string& wanted) {
@@ -90,23 +103,65 @@ std::string itemToRun(Session& session, const std::string& wanted) {
     }
     if (entry->shown)
         return entry->name;
-    if (session.selection().empty()) {
-        std::string text = "nothing is selected";
-        for (const auto& rule : session.unmatchedRules())
-            text += ": " + rule;
-        if (session.unmatchedRules().empty())
-            text += ": pick tracks with --select (all, artist=NAME, path=PATH or pos=N)";
-        throw UsageError(text);
-    }
-    if (session.caller() != player::Host::caller_playlist) {
-        throw UsageError("\"" + entry->name +
-                         "\" works on a playlist's items: name the playlist with --active NAME "
-                         "(and its folder with --playlists)");
-    }
-    throw UsageError("\"" + entry->name + "\" is not in the menu for this selection");
+    requireSelection(session);
+    throw UsageError("\"" + entry->name + "\" " +
+                     whyHidden(*entry, session.caller() == player::Host::caller_playlist));
 }
 
 // Bad usage and input that cannot be read are exit 2; anything else that went wrong is 1.
+// Keeps what a run replaced for `chartloom undo`; a run that could not keep it still ran.
+void keepForUndo(const std::string& command, std::vector<UndoItem> done) {
+    if (done.empty())
+        return;
+    UndoRecord record;
+    record.time = static_cast<int64_t>(std::time(nullptr));
+    record.command = command;
+    record.items = std::move(done);
+    try {
+        UndoLog().add(record);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "chartloom: %s; this change cannot be undone\n",
+                     printable(e.what()).c_str());
+    }
+}
+
+// The last line of a run's summary: what happened to playback.
+std::string playbackLine(const Session& session, const SessionPlan& plan, bool plays,
+                         const SessionOptions& options) {
+    const player::Host& host = session.host();
+    if (host.playback().starts == 0)
+        return "";
+    const auto& all = host.playlists().all();
+    size_t p = host.playback().playlist;
+    std::string name = p < all.size() ? printable(all[p].name) : "the playlist";
+    if (!session.usesMpd())
+        return name + " would play now (this player has no audio output)";
+    if (options.dryRun)
+        return "";
+    std::string where = " on MPD at " + session.mpdAddress();
+    if (options.noPlay || !plan.plays)
+        return "stored" + where + "; playback left alone (--no-play)";
+    if (plan.appends)
+        return plays
+                   ? "added " + name + " to the end of the queue" + where + "; playback left alone"
+                   : "nothing added to the queue" + where;
+    return plays ? "playing " + name + where : "not played" + where + " (left alone)";
+}
+
+// Why a run that showed no error changed nothing, as far as the host can tell.
+std::string whyNothingChanged(const Session& session, const std::string& item) {
+    bool anyArtist = false;
+    for (const player::Track* t : session.selection()) {
+        for (const player::MetaField& field : t->meta())
+            anyArtist = anyArtist || (std::string_view(field.name) == "artist" && field.count > 0);
+    }
+    if (!anyArtist)
+        return "none of the selected tracks has an artist tag";
+    if (stricmp_utf8(item.c_str(), "Sort by Artist Charts") == 0)
+        return "the selected items of the artist are already in the chart's order";
+    return "the plug-in found nothing to change";
+}
+
 template <class F>
 int guarded(F&& body) {
     try {
@@ -125,8 +180,17 @@ int guarded(F&& body) {
 int menuCommand(const SessionOptions& options) {
     return guarded([&] {
         Session session(options, Session::Access::readOnly);
+        requireSelection(session);
         auto menu = session.menu();
-        std::cout << (options.json ? jsonReport(session.host(), &menu) : menuText(menu));
+        if (options.json) {
+            std::cout << jsonReport(session.host(), &menu);
+            return 0;
+        }
+        std::string where = session.caller() == player::Host::caller_playlist
+                                ? " (from the playlist \"" + *options.active + "\")"
+                                : "";
+        std::cout << printable(selectionSummary(session.selection()) + where) << "\n"
+                  << menuText(menu, session.caller() == player::Host::caller_playlist);
         return 0;
     });
 }
@@ -153,9 +217,17 @@ int runCommand(const std::string& item, const SessionOptions& options) {
         interrupts.enter(Interrupts::Phase::writing);
         WriteOutcome outcome;
         bool plays = false;
+        SessionPlan plan;
         if (!interrupts.interrupted()) {
-            outcome = session.writeBack();
-            plays = session.play();
+            plan = session.plan();
+            if (options.dryRun) {
+                std::cerr << session.describe(plan);
+            } else {
+                std::vector<UndoItem> done;
+                outcome = session.writeBack(plan, done);
+                plays = session.play(plan, done);
+                keepForUndo("run \"" + item + "\"", std::move(done));
+            }
         }
         for (const auto& name : outcome.written)
             std::fprintf(stderr, "wrote playlist %s\n", printable(name).c_str());
@@ -168,7 +240,15 @@ int runCommand(const std::string& item, const SessionOptions& options) {
                 changed.push_back(i);
         }
         std::cout << (options.json ? jsonReport(host, nullptr)
-                                   : runSummaryText(host, changed, plays));
+                                   : runSummaryText(host, changed,
+                                                    playbackLine(session, plan, plays, options)));
+        if (!interrupts.interrupted() && !options.dryRun) {
+            if (changed.empty() && host.popups().messages().empty())
+                std::fprintf(stderr, "chartloom: nothing was changed: %s\n",
+                             whyNothingChanged(session, item).c_str());
+            else if (!changed.empty() && !session.usesMpd() && !options.playlists)
+                std::fprintf(stderr, "chartloom: not saved: give --playlists DIR or --mpd\n");
+        }
         if (!interrupts.interrupted())
             explainConnectionFailure(host);
         if (interrupts.interrupted())

@@ -25,6 +25,8 @@ struct SessionOptions {
     // MPD_HOST and MPD_PORT, or localhost:6600).
     std::optional<std::string> mpd;
     bool noPlay = false;                // `run` with MPD: leave its queue and playback alone
+    bool append = false;                // `run` with MPD: add to the queue's end, play nothing
+    bool dryRun = false;                // `run`: everything but the writing
     std::optional<std::string> active;  // the playlist view the menu opens on
     std::vector<std::string> select;
     bool json = false;
@@ -33,6 +35,16 @@ struct SessionOptions {
     // `run` only: where the plug-in's chart requests go (see ChartSource).
     std::optional<std::string> charts;
     LastfmSettings lastfm;
+};
+
+// What writing a run back would do.
+struct SessionPlan {
+    std::vector<playlists::PlannedFile> files;
+    std::vector<mpd::PlannedMpdWrite> mpd;
+    // With MPD: the playlist (host index) whose playback the plug-in started, and whether it
+    // is added to the queue rather than replacing it.
+    std::optional<size_t> plays;
+    bool appends = false;
 };
 
 class Session {
@@ -44,6 +56,7 @@ public:
     Session(const SessionOptions& options, Access access);
 
     player::Host& host() { return host_; }
+    const player::Host& host() const { return host_; }
     const std::vector<player::Track*>& selection() const { return selection_; }
     const GUID& caller() const { return caller_; }
 
@@ -54,13 +67,22 @@ public:
     std::vector<player::MenuEntry> menu();
     // Runs the item as a click would. False when the menu does not show it.
     bool run(const std::string& item);
-    // Writes the playlists a run created or changed (only with a playlist store). With MPD,
-    // raises MpdLost (nothing written) when it is no longer there.
-    playlists::WriteOutcome writeBack();
+    // What writeBack and play would do.
+    SessionPlan plan();
+    // The plan as a person reads it, for --dry-run.
+    std::string describe(const SessionPlan& plan) const;
+    // Writes the playlists a run created or changed (only with a playlist store); what each
+    // held before goes to `done`. With MPD, raises MpdLost (nothing written) when it is no
+    // longer there.
+    playlists::WriteOutcome writeBack(const SessionPlan& plan,
+                                      std::vector<playlists::UndoItem>& done);
     // With MPD, after writeBack: when the plug-in started playback on a playlist that is now
-    // stored as it shows, MPD's queue becomes that playlist and plays from the start. True
-    // when MPD plays.
-    bool play();
+    // stored as it shows, MPD's queue becomes that playlist and plays from the start (or, when
+    // appending, gets its songs at the end). True when MPD plays (or got the songs).
+    bool play(const SessionPlan& plan, std::vector<playlists::UndoItem>& done);
+    bool usesMpd() const { return mpdAddress_.has_value(); }
+    std::string mpdAddress() const { return mpdAddress_ ? mpdAddress_->text() : ""; }
+    const std::filesystem::path& libraryRoot() const { return libraryRoot_; }
 
 private:
     void loadFolders(Access access);
@@ -82,6 +104,7 @@ private:
     std::optional<mpd::MpdConnection> mpdWriter_;
     std::vector<size_t> leftAlone_;  // playlists writeBack did not write
     std::vector<player::Track*> selection_;
+    std::filesystem::path libraryRoot_;
     GUID caller_ = player::Host::caller_other;
     std::vector<std::string> unmatched_;
 };

@@ -123,6 +123,25 @@ std::string temporaryName(const std::string& name) {
     return "chartloom-tmp-" + std::to_string(::getpid()) + "-" + name;
 }
 
+std::string joinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 std::vector<std::string> urisOf(const player::Playlist& p) {
     std::vector<std::string> uris;
     uris.reserve(p.items.size());
@@ -244,42 +263,162 @@ void addMpdPlaylists(player::Host& host, const std::vector<MpdPlaylist>& playlis
     }
 }
 
-playlists::WriteOutcome writeChangedMpdPlaylists(MpdConnection& mpd,
-                                                 const std::vector<MpdPlaylist>& before,
-                                                 const player::Host& host,
-                                                 std::vector<size_t>& leftAlone) {
-    playlists::WriteOutcome outcome;
+std::vector<PlannedMpdWrite> planMpdWrites(const std::vector<MpdPlaylist>& before,
+                                           const player::Host& host) {
+    std::vector<PlannedMpdWrite> plan;
     const auto& all = host.playlists().all();
     for (size_t i = 0; i < all.size(); ++i) {
         const MpdPlaylist* old = i < before.size() ? &before[i] : nullptr;
-        if (old && old->uris == urisOf(all[i]))
+        std::vector<std::string> uris = urisOf(all[i]);
+        if (old && old->uris == uris)
             continue;
+        plan.push_back({i, all[i].name, old && old->queue, old, std::move(uris)});
+    }
+    return plan;
+}
+
+playlists::WriteOutcome applyMpdWrites(MpdConnection& mpd, const std::vector<PlannedMpdWrite>& plan,
+                                       const player::Host& host, std::vector<size_t>& leftAlone,
+                                       std::vector<playlists::UndoItem>& done) {
+    playlists::WriteOutcome outcome;
+    const auto& all = host.playlists().all();
+    for (const PlannedMpdWrite& write : plan) {
+        const player::Playlist& now = all.at(write.index);
         auto reason =
-            old && old->queue ? writeQueue(mpd, *old, all[i]) : writeStored(mpd, old, all[i]);
+            write.queue ? writeQueue(mpd, *write.before, now) : writeStored(mpd, write.before, now);
         if (reason) {
             outcome.conflicts.push_back(std::move(*reason));
-            leftAlone.push_back(i);
-        } else
-            outcome.written.push_back(all[i].name);
+            leftAlone.push_back(write.index);
+            continue;
+        }
+        outcome.written.push_back(write.name);
+        playlists::UndoItem item;
+        item.kind = write.queue ? playlists::UndoItem::Kind::mpdQueue
+                                : playlists::UndoItem::Kind::mpdPlaylist;
+        item.where = mpd.address().text();
+        item.name = write.name;
+        item.existed = write.before != nullptr;
+        item.before = write.before ? joinLines(write.before->uris) : "";
+        item.after = joinLines(write.uris);
+        done.push_back(std::move(item));
     }
     return outcome;
 }
 
-bool playOnMpd(MpdConnection& mpd, const player::Host& host, size_t index, bool isQueue) {
+playlists::WriteOutcome writeChangedMpdPlaylists(MpdConnection& mpd,
+                                                 const std::vector<MpdPlaylist>& before,
+                                                 const player::Host& host,
+                                                 std::vector<size_t>& leftAlone) {
+    std::vector<playlists::UndoItem> done;
+    return applyMpdWrites(mpd, planMpdWrites(before, host), host, leftAlone, done);
+}
+
+std::optional<playlists::UndoItem> playOnMpd(MpdConnection& mpd, const player::Host& host,
+                                             size_t index, bool isQueue) {
     const player::Playlist& p = host.playlists().all().at(index);
     if (p.items.empty())
-        return false;
+        return std::nullopt;
     const std::string doing = "starting playback of \"" + p.name + "\"";
     if (isQueue) {
         if (!mpd_run_play_pos(mpd.get(), 0))
             mpd.fail(doing);
-        return true;
+        return std::nullopt;
     }
+    playlists::UndoItem item;
+    item.kind = playlists::UndoItem::Kind::mpdQueue;
+    item.where = mpd.address().text();
+    item.name = kMpdQueueName;
+    item.before = joinLines(readQueue(mpd));
     commandList(mpd, doing, [&] {
         return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), p.name.c_str()) &&
                mpd_send_play_pos(mpd.get(), 0);
     });
-    return true;
+    item.after = joinLines(urisOf(p));
+    return item;
+}
+
+std::optional<playlists::UndoItem> appendOnMpd(MpdConnection& mpd, const player::Host& host,
+                                               size_t index) {
+    const player::Playlist& p = host.playlists().all().at(index);
+    std::vector<std::string> uris = urisOf(p);
+    if (uris.empty())
+        return std::nullopt;
+    const std::string doing = "adding \"" + p.name + "\" to the queue";
+    std::vector<std::string> queue = readQueue(mpd);
+    for (size_t first = 0; first < uris.size(); first += kBatch) {
+        size_t last = std::min(uris.size(), first + kBatch);
+        commandList(mpd, doing, [&] {
+            for (size_t i = first; i < last; ++i) {
+                if (!mpd_send_add(mpd.get(), uris[i].c_str()))
+                    return false;
+            }
+            return true;
+        });
+    }
+    playlists::UndoItem item;
+    item.kind = playlists::UndoItem::Kind::mpdQueue;
+    item.where = mpd.address().text();
+    item.name = kMpdQueueName;
+    item.before = joinLines(queue);
+    queue.insert(queue.end(), uris.begin(), uris.end());
+    item.after = joinLines(queue);
+    return item;
+}
+
+std::optional<std::string> restoreOnMpd(MpdConnection& mpd, const playlists::UndoItem& item,
+                                        bool apply) {
+    std::vector<std::string> before = splitLines(item.before), after = splitLines(item.after);
+    if (item.kind == playlists::UndoItem::Kind::mpdQueue) {
+        const std::string doing = "restoring the queue";
+        if (readQueue(mpd) != after)
+            return "the queue of MPD at " + mpd.address().text() + " changed since; left as it is";
+        if (!apply)
+            return std::nullopt;
+        // Songs the command added at the end are taken away again, and playback goes on.
+        if (after.size() >= before.size() &&
+            std::equal(before.begin(), before.end(), after.begin())) {
+            if (after.size() > before.size() &&
+                !mpd_run_delete_range(mpd.get(), static_cast<unsigned>(before.size()),
+                                      static_cast<unsigned>(after.size())))
+                mpd.fail(doing);
+            return std::nullopt;
+        }
+        if (before.empty()) {
+            if (!mpd_run_clear(mpd.get()))
+                mpd.fail(doing);
+            return std::nullopt;
+        }
+        std::string temporary = temporaryName(kMpdQueueName);
+        buildPlaylist(mpd, temporary, before, doing);
+        commandList(mpd, doing, [&] {
+            return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), temporary.c_str()) &&
+                   mpd_send_rm(mpd.get(), temporary.c_str());
+        });
+        return std::nullopt;
+    }
+    const std::string doing = "restoring playlist \"" + item.name + "\"";
+    auto stored = readStored(mpd, item.name);
+    if (!stored || *stored != after) {
+        return "playlist \"" + item.name + "\" in MPD at " + mpd.address().text() +
+               " changed since; left as it is";
+    }
+    if (!apply)
+        return std::nullopt;
+    if (!item.existed) {
+        if (!mpd_run_rm(mpd.get(), item.name.c_str()))
+            mpd.fail(doing);
+    } else if (before.empty()) {
+        if (!mpd_run_playlist_clear(mpd.get(), item.name.c_str()))
+            mpd.fail(doing);
+    } else {
+        std::string temporary = temporaryName(item.name);
+        buildPlaylist(mpd, temporary, before, doing);
+        commandList(mpd, doing, [&] {
+            return mpd_send_rm(mpd.get(), item.name.c_str()) &&
+                   mpd_send_rename(mpd.get(), temporary.c_str(), item.name.c_str());
+        });
+    }
+    return std::nullopt;
 }
 
 }  // namespace chartloom::mpd

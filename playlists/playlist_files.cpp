@@ -133,10 +133,10 @@ bool sameTracks(const player::Playlist& playlist, const StoredPlaylist& old) {
 
 }  // namespace
 
-WriteOutcome writeChangedPlaylists(const fs::path& folder,
-                                   const std::vector<StoredPlaylist>& before,
-                                   const player::Host& host, PlaylistEntries& entries) {
-    WriteOutcome outcome;
+std::vector<PlannedFile> planPlaylistWrites(const fs::path& folder,
+                                            const std::vector<StoredPlaylist>& before,
+                                            const player::Host& host, PlaylistEntries& entries) {
+    std::vector<PlannedFile> plan;
     for (const auto& p : host.playlists().all()) {
         auto old = std::find_if(before.begin(), before.end(),
                                 [&](const StoredPlaylist& b) { return b.file.name == p.name; });
@@ -148,32 +148,64 @@ WriteOutcome writeChangedPlaylists(const fs::path& folder,
             p.name == "..") {
             throw StoreError("playlist \"" + p.name + "\" cannot be stored as a file");
         }
-        fs::path target = read ? read->path : folder / (p.name + ".m3u8");
-        std::string text = playlistText(p, read, entries);
+        PlannedFile file;
+        file.name = p.name;
+        file.target = read ? read->path : folder / (p.name + ".m3u8");
+        file.text = playlistText(p, read, entries);
         if (read && read->latin1)
-            text = utf8ToLatin1(text, p.name);
+            file.text = utf8ToLatin1(file.text, p.name);
         // Touched, but the file would come out as it is.
-        if (read && text == read->bytes)
+        if (read && file.text == read->bytes)
             continue;
+        file.read = read;
+        for (const auto& item : p.items)
+            file.entries.push_back(
+                entries.entryFor(static_cast<const player::Track&>(*item.track)));
+        plan.push_back(std::move(file));
+    }
+    return plan;
+}
+
+WriteOutcome applyPlaylistWrites(const fs::path& folder, const std::vector<PlannedFile>& plan,
+                                 std::vector<UndoItem>& done) {
+    WriteOutcome outcome;
+    for (const PlannedFile& file : plan) {
         try {
+            fs::create_directories(folder);
             std::string onDisk;
-            bool exists = readWholeFile(target, onDisk);
-            if (exists != (read != nullptr) || (read && onDisk != read->bytes)) {
-                outcome.conflicts.push_back("playlist \"" + p.name + "\": " + target.string() +
+            bool exists = readWholeFile(file.target, onDisk);
+            if (exists != (file.read != nullptr) || (file.read && onDisk != file.read->bytes)) {
+                outcome.conflicts.push_back("playlist \"" + file.name +
+                                            "\": " + file.target.string() +
                                             " changed on disk during this run; left as it is");
                 continue;
             }
-            replaceFileContents(target, text);
+            replaceFileContents(file.target, file.text);
         } catch (const std::system_error& e) {
             // A refused link says which link and file; other failures say only the cause.
             std::string why =
                 e.code() == std::errc::operation_not_permitted ? e.what() : e.code().message();
-            throw StoreError("cannot write playlist \"" + p.name + "\" in " + folder.string() +
+            throw StoreError("cannot write playlist \"" + file.name + "\" in " + folder.string() +
                              ": " + why);
         }
-        outcome.written.push_back(p.name);
+        outcome.written.push_back(file.name);
+        UndoItem item;
+        item.kind = UndoItem::Kind::file;
+        item.where = file.target.string();
+        item.name = file.name;
+        item.existed = file.read != nullptr;
+        item.before = file.read ? file.read->bytes : "";
+        item.after = file.text;
+        done.push_back(std::move(item));
     }
     return outcome;
+}
+
+WriteOutcome writeChangedPlaylists(const fs::path& folder,
+                                   const std::vector<StoredPlaylist>& before,
+                                   const player::Host& host, PlaylistEntries& entries) {
+    std::vector<UndoItem> done;
+    return applyPlaylistWrites(folder, planPlaylistWrites(folder, before, host, entries), done);
 }
 
 }  // namespace chartloom::playlists

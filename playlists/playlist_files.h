@@ -12,6 +12,7 @@
 #include "player/host.h"
 #include "playlists/m3u8.h"
 #include "playlists/playlist_entries.h"
+#include "playlists/undo_log.h"
 
 namespace chartloom::playlists {
 
@@ -46,14 +47,34 @@ struct WriteOutcome {
     std::vector<std::string> conflicts;  // one message per playlist left alone
 };
 
-// Writes each playlist of the host that is new, holds other tracks than its file did, or was
-// touched by the plug-in and would now be written otherwise (entries named another way),
-// atomically and through links (file_replace.h). Entries are named as `entries` names them;
-// one that was there before keeps its notes, a new one gets an #EXTINF line. A playlist whose
-// file changed on disk since it was read (or appeared, for a new one) is not overwritten but
-// reported as a conflict. Raises StoreError naming the playlist and the folder when a file
-// cannot be written.
-// `before` are the playlists as addPlaylists added them.
+// A playlist file a command is about to write.
+struct PlannedFile {
+    std::string name;
+    std::filesystem::path target;
+    std::string text;                      // the file's new bytes
+    const StoredPlaylist* read = nullptr;  // what it held when read; null for a new one
+    std::vector<std::string> entries;      // as the file names them, for showing
+};
+
+// The playlists of the host to write: each one that is new, holds other tracks than its file
+// did, or was touched by the plug-in and would now be written otherwise (entries named
+// another way). Entries are named as `entries` names them; one that was there before keeps
+// its notes, a new one gets an #EXTINF line. `before` are the playlists as addPlaylists added
+// them. Raises StoreError for a playlist that cannot be a file (its name) or cannot be
+// written in its file's encoding.
+std::vector<PlannedFile> planPlaylistWrites(const std::filesystem::path& folder,
+                                            const std::vector<StoredPlaylist>& before,
+                                            const player::Host& host, PlaylistEntries& entries);
+
+// Writes the plan, atomically and through links (file_replace.h), making the folder when it
+// is not there. A playlist whose file changed on disk since it was read (or appeared, for a
+// new one) is not overwritten but reported as a conflict. Each file written is added to
+// `done` with what it held before. Raises StoreError naming the playlist and the folder when
+// a file cannot be written.
+WriteOutcome applyPlaylistWrites(const std::filesystem::path& folder,
+                                 const std::vector<PlannedFile>& plan, std::vector<UndoItem>& done);
+
+// Both at once.
 WriteOutcome writeChangedPlaylists(const std::filesystem::path& folder,
                                    const std::vector<StoredPlaylist>& before,
                                    const player::Host& host, PlaylistEntries& entries);

@@ -104,6 +104,89 @@ TEST_F(Cli, MenuNamesTheArtistAndHidesTheSortOffAPlaylist) {
     }
 }
 
+TEST_F(Cli, MenuCountsTheSelectionAndSaysWhyAnItemIsHidden) {
+    // Rules add up; a path is a library path or an absolute one, of a file or a folder.
+    const fs::path root = fs::canonical(dir.path());
+    struct Case {
+        std::vector<std::string> select;
+        std::string first;  // the first line
+    } cases[] = {
+        {{"artist=Blur", "artist=Oasis"}, "4 tracks selected: Blur 3, Oasis 1"},
+        {{"path=Blur"}, "3 tracks selected: Blur 3"},
+        {{"path=" + (root / "Oasis/Wonderwall.flac").string(), "path=Blur/Tender.flac"},
+         "2 tracks selected: Blur 1, Oasis 1"},
+        {{"path=" + (root / "Blur/").string()}, "3 tracks selected: Blur 3"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"menu", "--library", library.string()};
+        for (const auto& rule : c.select)
+            args.insert(args.end(), {"--select", rule});
+        ChildResult r = chartloom(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n')), c.first);
+        EXPECT_NE(r.out.find("Sort by Artist Charts  (not shown: it works on a playlist's items: "
+                             "name the playlist with --active NAME"),
+                  std::string::npos)
+            << r.out;
+    }
+    ChildResult r = chartloom({"menu", "--library", library.string(), "--select", "path=Pulp"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(
+        r.err,
+        "chartloom: nothing is selected: --select path=Pulp matched nothing in the library\n");
+}
+
+TEST_F(Cli, DryRunUndoAndAFolderThatIsNotThereYet) {
+    fs::path lists = dir.path() / "new/lists";
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = {
+            "run",         "Artist Charts Playlist", "--library", library.string(),
+            "--playlists", lists.string(),           "--select",  "artist=Blur"};
+        args.insert(args.end(), more.begin(), more.end());
+        return chartloom(args);
+    };
+    ChildResult r = run({"--dry-run"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("would write playlist \"#ArtistCharts\" to " +
+                         (lists / "#ArtistCharts.m3u8").string() +
+                         " (a new file), 2 entries:\n  ../../Blur/Tender.flac\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "new")) << "a dry run writes nothing";
+
+    r = run({});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    fs::path made = lists / "#ArtistCharts.m3u8";
+    ASSERT_TRUE(fs::exists(made)) << "the folder is made when there is something to write";
+    const std::string written = ScratchDir::read(made);
+    const std::string edited = "#EXTM3U\nOasis/Wonderwall.flac\n";
+    dir.write("new/lists/#ArtistCharts.m3u8", edited);
+    ASSERT_EQ(run({}).exitCode, 0);
+    ASSERT_EQ(ScratchDir::read(made), written);
+
+    r = chartloom({"undo", "--list"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("run \"Artist Charts Playlist\"\n     playlist \"#ArtistCharts\" (" +
+                         made.string() + ")\n2. "),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(chartloom({"undo"}).exitCode, 0);
+    EXPECT_EQ(ScratchDir::read(made), edited);
+    // The first run made the file, which holds something else now: left alone.
+    r = chartloom({"undo"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(made.string() + " changed since; left as it is"), std::string::npos);
+    dir.write("new/lists/#ArtistCharts.m3u8", written);
+    EXPECT_EQ(chartloom({"undo"}).exitCode, 0);
+    EXPECT_FALSE(fs::exists(made)) << "made by the run, taken away by its undo";
+    EXPECT_EQ(chartloom({"undo"}).err, "chartloom: nothing to undo\n");
+
+    // Without a playlist folder nothing is saved, and the run says so.
+    r = chartloom({"run", "Artist Charts Playlist", "--library", library.string(), "--select",
+                   "artist=Blur"});
+    EXPECT_NE(r.err.find("not saved: give --playlists DIR or --mpd"), std::string::npos);
+}
+
 TEST_F(Cli, RunMakesThePlaylistAndWritesOnlyWhatChanged) {
     fs::path lists = dir.path() / "lists";
     fs::path other = dir.write("lists/Other.m3u8", "#EXTM3U\nOasis/Wonderwall.flac\n");

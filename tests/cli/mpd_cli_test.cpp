@@ -155,20 +155,65 @@ TEST_F(MpdCli, EachCommandStoresItsPlaylistAndPlaysIt) {
     ChildResult r = chartloom({"run", "Artist Charts Playlist", "--select", "artist=Blur", "--mpd",
                                mpd->address(), "--charts", (dir.path() / "feeds").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_THAT(r.out, HasSubstr("playing #ArtistCharts\n"));
+    EXPECT_THAT(r.out, HasSubstr("playing #ArtistCharts on MPD at "));
     EXPECT_EQ(state(), "play");
     std::vector<std::string> names = mpd->values("listplaylists", "playlist");
     std::sort(names.begin(), names.end());
     EXPECT_THAT(names, ElementsAre("#ArtistCharts", "#ArtistSimilarCharts"));
 }
 
-TEST_F(MpdCli, NoPlayLeavesTheQueueAndPlaybackAlone) {
+TEST_F(MpdCli, NoPlayAppendDryRunAndUndoLeaveWhatTheySay) {
     startMpd();
     mpd->command("add \"Blur/Parklife.flac\"");
-    json doc = run("Artist Charts Playlist", {"--select", "artist=Blur", "--no-play"});
-    EXPECT_EQ(stored("#ArtistCharts"), playlistPaths(doc, "#ArtistCharts"));
+    mpd->command("play 0");
+    auto human = [&](std::vector<std::string> args) {
+        args.insert(args.begin(),
+                    {"run", "Artist Charts Playlist", "--select", "artist=Blur", "--mpd",
+                     mpd->address(), "--charts", (dir.path() / "feeds").string()});
+        return chartloom(args);
+    };
+    const std::vector<std::string> made = {"Blur/Tender.flac", "loose.flac"};
+
+    ChildResult r = human({"--no-play"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("stored on MPD at " + mpd->address() +
+                                 "; playback left alone (--no-play)"));
+    EXPECT_EQ(stored("#ArtistCharts"), made);
     EXPECT_THAT(queue(), ElementsAre("Blur/Parklife.flac"));
-    EXPECT_EQ(state(), "stop");
+
+    r = human({"--append"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("added #ArtistCharts to the end of the queue"));
+    EXPECT_THAT(queue(), ElementsAre("Blur/Parklife.flac", made[0], made[1]));
+    EXPECT_EQ(state(), "play");
+    EXPECT_EQ(mpd->values("status", "song"), std::vector<std::string>{"0"});
+
+    r = human({"--dry-run"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("would play \"#ArtistCharts\" on MPD"));
+    EXPECT_EQ(queue().size(), 3u) << "a dry run changes nothing";
+
+    // Undo takes the appended songs away without stopping playback, then the stored playlist
+    // back to before the --no-play run made it.
+    r = chartloom({"undo"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(queue(), ElementsAre("Blur/Parklife.flac"));
+    EXPECT_EQ(state(), "play");
+    r = chartloom({"undo"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(mpd->values("listplaylists", "playlist"), IsEmpty());
+
+    // A queue the run replaced comes back; one changed since is left alone.
+    human({});
+    EXPECT_EQ(queue(), made);
+    mpd->command("add \"Oasis/Wonderwall.flac\"");
+    r = chartloom({"undo"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("the queue of MPD at " + mpd->address() + " changed since"));
+    mpd->command("delete 2");
+    r = chartloom({"undo"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(queue(), ElementsAre("Blur/Parklife.flac"));
 }
 
 TEST_F(MpdCli, SortOnAStoredPlaylistAndOnTheQueue) {
