@@ -68,6 +68,16 @@ double memoryMiB(pid_t pid, const std::string& field) {
     return -1;
 }
 
+// A server of the one feed kBlurTop in `dir`, with `limits`.
+std::unique_ptr<ChartServer> blurServer(const ScratchDir& dir,
+                                        const chartserver::HttpLimits& limits = {}) {
+    writeFile(dir.path() / "feeds" / "Blur" / "toptracks.xml", kBlurTop);
+    ChartServerOptions options;
+    options.feeds = dir.path() / "feeds";
+    options.limits = limits;
+    return std::make_unique<ChartServer>(std::move(options));
+}
+
 struct ServeChild {
     explicit ServeChild(std::vector<std::string> args) : child(withBinary(std::move(args))) {
         std::smatch m;
@@ -87,12 +97,11 @@ struct ServeChild {
 TEST(ServeUnderAttack, OneClientsConnectionsLockNobodyOut) {
     raiseDescriptorLimit();
     ScratchDir dir;
-    writeFile(dir.path() / "feeds" / "Blur" / "toptracks.xml", kBlurTop);
-    ChartServer server(dir.path() / "feeds");
+    std::unique_ptr<ChartServer> server = blurServer(dir);
     const std::string request = "GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n\r\n";
     std::vector<UniqueFd> attack;
     for (int i = 0; i < 4100; ++i) {
-        if (UniqueFd fd = connectFrom("127.0.0.2", server.port()))
+        if (UniqueFd fd = connectFrom("127.0.0.2", server->port()))
             attack.push_back(std::move(fd));
     }
     ASSERT_GT(attack.size(), 4000u);
@@ -115,7 +124,7 @@ TEST(ServeUnderAttack, OneClientsConnectionsLockNobodyOut) {
         }
     });
     std::this_thread::sleep_for(1s);  // the attack in full swing
-    RawResponse victim = rawRequest(server.port(), "GET", "/1.0/artist/Blur/toptracks.xml");
+    RawResponse victim = rawRequest(server->port(), "GET", "/1.0/artist/Blur/toptracks.xml");
     attacking = false;
     attacker.join();
     EXPECT_EQ(victim.status, 200);
@@ -126,12 +135,10 @@ TEST(ServeUnderAttack, OneClientsConnectionsLockNobodyOut) {
 
 TEST(ServeUnderAttack, AConnectionEndsAfterItsLifetime) {
     ScratchDir dir;
-    writeFile(dir.path() / "feeds" / "Blur" / "toptracks.xml", kBlurTop);
-    ChartServerOptions options;
-    options.feeds = dir.path() / "feeds";
-    options.limits.lifetime = 1s;
-    ChartServer server(options);
-    UniqueFd fd = connectLoopback(server.port());
+    chartserver::HttpLimits limits;
+    limits.lifetime = 1s;
+    std::unique_ptr<ChartServer> server = blurServer(dir, limits);
+    UniqueFd fd = connectLoopback(server->port());
     const std::string request = "GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nHost: x\r\n\r\n";
     std::string received;
     bool open = true;
@@ -152,6 +159,22 @@ TEST(ServeUnderAttack, AConnectionEndsAfterItsLifetime) {
     EXPECT_FALSE(open);
     EXPECT_THAT(received, HasSubstr("Connection: close"));
     EXPECT_GT(received.find("Connection: close"), received.find("HTTP/1.1 200"));
+}
+
+TEST(ServeUnderAttack, AHeadThatTricklesInIsCutOff) {
+    ScratchDir dir;
+    chartserver::HttpLimits limits;
+    limits.headDeadline = 1s;
+    std::unique_ptr<ChartServer> server = blurServer(dir, limits);
+    UniqueFd fd = connectLoopback(server->port());
+    const std::string head = "GET /1.0/artist/Blur/toptracks.xml HTTP/1.1\r\nX: ";
+    bool open = true;
+    for (std::size_t i = 0; i < 100 && open; ++i) {  // a byte every 100 ms, never silent
+        open = ::send(fd.get(), head.data() + i % head.size(), 1, MSG_NOSIGNAL) == 1 &&
+               drain(fd.get());
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_FALSE(open);
 }
 
 TEST(ServeUnderAttack, CachedFilesAndMissingAnswersNeverWaitForSlowUpstream) {
@@ -299,8 +322,7 @@ TEST(ServeUnderAttack, HugeUpstreamAnswersTakeBoundedMemory) {
 
 TEST(ServeAnswers, AnswersThatEndTheConnectionSaySo) {
     ScratchDir dir;
-    writeFile(dir.path() / "feeds" / "Blur" / "toptracks.xml", kBlurTop);
-    ChartServer server(dir.path() / "feeds");
+    std::unique_ptr<ChartServer> server = blurServer(dir);
     const std::string target = "/1.0/artist/Blur/toptracks.xml";
     std::vector<std::string> requests = {
         "GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n",
@@ -311,7 +333,7 @@ TEST(ServeAnswers, AnswersThatEndTheConnectionSaySo) {
     };
     for (const std::string& request : requests) {
         SCOPED_TRACE(request);
-        RawResponse response = sendRaw(server.port(), request);
+        RawResponse response = sendRaw(server->port(), request);
         EXPECT_NE(response.status, 0);
         EXPECT_EQ(response.header("Connection"), "close");
     }
@@ -319,8 +341,7 @@ TEST(ServeAnswers, AnswersThatEndTheConnectionSaySo) {
 
 TEST(ServeAnswers, OnlyABodyHasAContentType) {
     ScratchDir dir;
-    writeFile(dir.path() / "feeds" / "Blur" / "toptracks.xml", kBlurTop);
-    ChartServer server(dir.path() / "feeds");
+    std::unique_ptr<ChartServer> server = blurServer(dir);
     struct Case {
         std::string target;
         int status;
@@ -333,7 +354,7 @@ TEST(ServeAnswers, OnlyABodyHasAContentType) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
-        RawResponse response = rawRequest(server.port(), "GET", c.target);
+        RawResponse response = rawRequest(server->port(), "GET", c.target);
         EXPECT_EQ(response.status, c.status);
         EXPECT_EQ(response.header("Content-Type"), c.contentType);
     }
