@@ -281,6 +281,8 @@ TEST(ServeUnderAttack, HugeRequestHeadsAreRefusedAndTheirMemoryReturned) {
 }
 
 TEST(ServeUnderAttack, HugeUpstreamAnswersTakeBoundedMemory) {
+    if (kSanitized)
+        GTEST_SKIP() << "memory is not measured under a sanitizer";
     // Empty objects, the most costly to keep per byte, as a chart's tracks.
     auto answerOf = [](std::size_t bytes) {
         std::string open = R"({"toptracks":{"track":[)", close = "{}]}}";
@@ -302,18 +304,15 @@ TEST(ServeUnderAttack, HugeUpstreamAnswersTakeBoundedMemory) {
         std::vector<int> status(16);
         for (int i = 0; i < 16; ++i) {
             clients.emplace_back([&, i] {
-                // Slow to read in an unoptimised build; the deadline only guards a hang.
                 std::string target = "/1.0/artist/A" + std::to_string(i) + "/toptracks.xml";
-                status[i] = rawRequest(serve.port, "GET", target, 60s).status;
+                status[i] = rawRequest(serve.port, "GET", target).status;
             });
         }
         for (std::thread& t : clients)
             t.join();
         double peak = memoryMiB(serve.child.pid(), "VmHWM");
         EXPECT_THAT(status, ::testing::Each(::testing::AnyOf(200, 502)));
-        if (!kSanitized) {
-            EXPECT_LT(peak, 100) << "MiB at the peak";
-        }
+        EXPECT_LT(peak, 100) << "MiB at the peak";
     }
 }
 

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -78,9 +77,8 @@ inline UniqueFd connectFrom(const std::string& source, uint16_t port) {
     return fd;
 }
 
-// Sends `request` as is and reads the answer until the server closes, or is silent for `wait`.
-inline RawResponse sendRaw(uint16_t port, std::string_view request,
-                           std::chrono::milliseconds wait = std::chrono::seconds(5)) {
+// Sends `request` as is and reads the answer until the server closes (at most 5 s).
+inline RawResponse sendRaw(uint16_t port, std::string_view request) {
     RawResponse response;
     UniqueFd fd = connectLoopback(port);
     if (!fd)
@@ -94,7 +92,7 @@ inline RawResponse sendRaw(uint16_t port, std::string_view request,
     std::string received;
     for (;;) {
         pollfd p{fd.get(), POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0)
+        if (::poll(&p, 1, 5000) <= 0)
             break;
         char buffer[4096];
         ssize_t n = ::recv(fd.get(), buffer, sizeof buffer, 0);
@@ -112,11 +110,10 @@ inline RawResponse sendRaw(uint16_t port, std::string_view request,
 }
 
 // One request with `method` and `target` (sent verbatim), closing after the answer.
-inline RawResponse rawRequest(uint16_t port, std::string_view method, std::string_view target,
-                              std::chrono::milliseconds wait = std::chrono::seconds(5)) {
+inline RawResponse rawRequest(uint16_t port, std::string_view method, std::string_view target) {
     std::string text = std::string(method) + " " + std::string(target) +
                        " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-    return sendRaw(port, text, wait);
+    return sendRaw(port, text);
 }
 
 }  // namespace chartloom::testing
