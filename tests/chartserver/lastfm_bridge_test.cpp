@@ -69,6 +69,15 @@ protected:
         return std::make_unique<ChartServer>(std::move(config));
     }
 
+    // A server on which every stored answer is stale at once, with Blur's top tracks stored.
+    std::unique_ptr<ChartServer> startWithStaleBlur(RawResponse& first) {
+        LastfmOptions o = options();
+        o.maxAgeDays = 0;
+        auto server = start(o);
+        first = get(*server, "Blur");
+        return server;
+    }
+
     std::vector<std::string> reports() {
         std::lock_guard lock(reportMutex_);
         return reports_;
@@ -176,10 +185,8 @@ TEST_F(LiveCharts, EachOutcomeOfTheService) {
 }
 
 TEST_F(LiveCharts, RetriesThenServesTheStaleAnswer) {
-    LastfmOptions o = options();
-    o.maxAgeDays = 0;  // every stored answer is stale at once
-    auto server = start(o);
-    RawResponse first = get(*server, "Blur");
+    RawResponse first;
+    auto server = startWithStaleBlur(first);
     ASSERT_EQ(first.status, 200);
     script([](const UpstreamCall&) { return lastfmError(16, "temporary"); });
     RawResponse stale = get(*server, "Blur");
@@ -286,10 +293,8 @@ void runSql(const fs::path& file, const char* sql) {
 }
 
 TEST_F(LiveCharts, AnUnusableOrEmptyAnswerNeverReplacesACachedChart) {
-    LastfmOptions o = options();
-    o.maxAgeDays = 0;  // every stored answer is stale at once
-    auto server = start(o);
-    RawResponse first = get(*server, "Blur");
+    RawResponse first;
+    auto server = startWithStaleBlur(first);
     ASSERT_EQ(first.status, 200);
     struct Case {
         std::string name;
