@@ -46,7 +46,7 @@ FeedCache::~FeedCache() = default;
 void FeedCache::open() {
     const std::filesystem::path& file = file_;
     std::error_code error;
-    if (file.has_parent_path() && !std::filesystem::is_directory(file.parent_path(), error)) {
+    if (file.has_parent_path()) {
         std::filesystem::create_directories(file.parent_path(), error);
         if (error) {
             broken_ = true;
