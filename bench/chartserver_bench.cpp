@@ -1,6 +1,7 @@
 // The chart service answering from the bridge's cache on loopback: latency percentiles and
-// requests per second over 4 keep-alive connections; and a warm "Similar Charts Playlist" end
-// to end on the demo library, every feed it asks for already cached.
+// requests per second over 4 and 64 keep-alive connections, alone and while 16 requests wait
+// on a slow upstream; and a warm "Similar Charts Playlist" end to end on the demo library,
+// every feed it asks for already cached.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -26,6 +27,7 @@
 #include "chartserver/feed_request.h"
 #include "library/library_loader.h"
 #include "player/host.h"
+#include "tests/support/scripted_http_server.h"
 
 namespace {
 
@@ -56,27 +58,40 @@ int64_t now() {
 
 std::atomic<int64_t> g_requests{0};
 
-std::unique_ptr<chartserver::ChartServer> offlineBridge(const fs::path& cache) {
+std::unique_ptr<chartserver::ChartServer> bridge(const fs::path& cache, bool offline,
+                                                 const std::string& upstream = {}) {
     chartserver::LastfmOptions lastfm;
     lastfm.cacheFile = cache;
-    lastfm.offline = true;
+    lastfm.offline = offline;
+    lastfm.apiKey = "0123456789abcdef0123456789abcdef";
+    lastfm.rootUrl = upstream;
+    lastfm.rate = 100;
     chartserver::ChartServerOptions options;
     options.lastfm = lastfm;
     options.requestLog = [](const std::string&) { ++g_requests; };
     return std::make_unique<chartserver::ChartServer>(std::move(options));
 }
 
-// A keep-alive client: one request at a time, the answer read by its Content-Length.
+std::unique_ptr<chartserver::ChartServer> offlineBridge(const fs::path& cache) {
+    return bridge(cache, true);
+}
+
+// A keep-alive client: one request at a time, the answer read by its Content-Length. Clients
+// come from several loopback addresses, as many clients would.
 class Client {
 public:
-    explicit Client(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    Client(uint16_t port, int source) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + static_cast<uint32_t>(source % 8));
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int yes = 1;
         ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+            ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
             throw std::runtime_error("connect failed");
     }
     ~Client() { ::close(fd_); }
@@ -115,30 +130,74 @@ private:
     std::string buffer_;
 };
 
-void BM_CachedAnswers4Connections(benchmark::State& state) {
-    constexpr int kArtists = 200, kConnections = 4, kRequestsEach = 2000;
-    ScratchDir dir;
-    {
-        chartserver::FeedCache cache(dir.path / "cache.sqlite", [](const std::string&) {});
-        std::string body = readFile(CHARTLOOM_SOURCE_DIR "/data/demo/feeds/Blur/toptracks.xml");
-        for (int i = 0; i < kArtists; ++i) {
-            cache.store(chartserver::FeedKind::TopTracks, "Artist " + std::to_string(i),
-                        {200, body, now()});
+constexpr int kArtists = 200;
+
+void cacheArtists(const fs::path& file) {
+    chartserver::FeedCache cache(file, [](const std::string&) {});
+    std::string body = readFile(CHARTLOOM_SOURCE_DIR "/data/demo/feeds/Blur/toptracks.xml");
+    for (int i = 0; i < kArtists; ++i)
+        cache.store(chartserver::FeedKind::TopTracks, "Artist " + std::to_string(i),
+                    {200, body, now()});
+}
+
+// Keeps 16 requests for artists that are not cached with an upstream that takes a second to
+// answer each, from 16 clients of their own, until destroyed.
+class SlowUpstreamLoad {
+public:
+    explicit SlowUpstreamLoad(uint16_t port) {
+        for (int c = 0; c < 16; ++c) {
+            clients_.emplace_back([this, port, c] {
+                Client client(port, 7);
+                for (int n = 0; !stopping_; ++n) {
+                    client.get("/1.0/artist/Slow%20" + std::to_string(c) + "-" + std::to_string(n) +
+                               "/toptracks.xml");
+                }
+            });
         }
     }
-    auto server = offlineBridge(dir.path / "cache.sqlite");
+    ~SlowUpstreamLoad() {
+        stopping_ = true;
+        for (std::thread& t : clients_)
+            t.join();
+    }
+
+private:
+    std::atomic<bool> stopping_{false};
+    std::vector<std::thread> clients_;
+};
+
+// Cached answers over `connections` keep-alive connections, `requests` each, measured one by
+// one; with `slowUpstream`, while 16 requests wait on a slow upstream.
+void BM_CachedAnswers(benchmark::State& state, int connections, int requests, bool slowUpstream) {
+    ScratchDir dir;
+    cacheArtists(dir.path / "cache.sqlite");
+    std::unique_ptr<testing::ScriptedHttpServer> upstream;
+    if (slowUpstream) {
+        upstream = std::make_unique<testing::ScriptedHttpServer>([](const testing::Request&) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            return testing::Response::text(
+                200, R"({"toptracks":{"track":[{"name":"A","listeners":"1"}]}})");
+        });
+    }
+    auto server = bridge(dir.path / "cache.sqlite", !slowUpstream,
+                         upstream ? upstream->url("/2.0/") : std::string());
+    std::unique_ptr<SlowUpstreamLoad> slow;
+    if (slowUpstream) {
+        slow = std::make_unique<SlowUpstreamLoad>(server->port());
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // all 16 in flight
+    }
     std::vector<double> latencies;
     int failures = 0;
     double seconds = 0;
     for (auto _ : state) {
-        std::vector<std::vector<double>> perThread(kConnections);
-        std::vector<int> failed(kConnections, 0);
+        std::vector<std::vector<double>> perThread(static_cast<std::size_t>(connections));
+        std::vector<int> failed(static_cast<std::size_t>(connections), 0);
         std::vector<std::thread> threads;
         auto started = Clock::now();
-        for (int t = 0; t < kConnections; ++t) {
+        for (int t = 0; t < connections; ++t) {
             threads.emplace_back([&, t] {
-                Client client(server->port());
-                for (int i = 0; i < kRequestsEach; ++i) {
+                Client client(server->port(), t);
+                for (int i = 0; i < requests; ++i) {
                     std::string path = "/1.0/artist/Artist%20" +
                                        std::to_string((i * 7 + t) % kArtists) + "/toptracks.xml";
                     auto sent = Clock::now();
@@ -151,11 +210,12 @@ void BM_CachedAnswers4Connections(benchmark::State& state) {
         for (std::thread& thread : threads)
             thread.join();
         seconds += std::chrono::duration<double>(Clock::now() - started).count();
-        for (int t = 0; t < kConnections; ++t) {
+        for (int t = 0; t < connections; ++t) {
             latencies.insert(latencies.end(), perThread[t].begin(), perThread[t].end());
             failures += failed[t];
         }
     }
+    slow.reset();
     std::sort(latencies.begin(), latencies.end());
     auto percentile = [&](double p) {
         return latencies[static_cast<std::size_t>(p * static_cast<double>(latencies.size() - 1))];
@@ -165,8 +225,20 @@ void BM_CachedAnswers4Connections(benchmark::State& state) {
     state.counters["requests_per_s"] = static_cast<double>(latencies.size()) / seconds;
     state.counters["failures"] = failures;
 }
-BENCHMARK(BM_CachedAnswers4Connections)
+BENCHMARK_CAPTURE(BM_CachedAnswers, 4_connections, 4, 2000, false)
     ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_CachedAnswers, 64_connections, 64, 250, false)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_CachedAnswers, 4_connections_16_slow_upstream, 4, 50, true)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_CachedAnswers, 64_connections_16_slow_upstream, 64, 10, true)
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -5,7 +5,8 @@
 
 #include "chartserver/feed_files.h"
 #include "chartserver/feed_request.h"
-#include "chartserver/http_server.h"
+#include "chartserver/http_service.h"
+#include "chartserver/upstream_queue.h"
 #include "toolbase/terminal_text.h"
 
 namespace chartloom::chartserver {
@@ -13,6 +14,10 @@ namespace {
 
 constexpr const char* kXml = "text/xml; charset=utf-8";
 constexpr const char* kText = "text/plain; charset=utf-8";
+// Upstream requests run at once up to this many (each waits on Last.fm for up to the budget,
+// the rate keeps them polite), and this many more may wait for a thread.
+constexpr std::size_t kUpstreamThreads = 16;
+constexpr std::size_t kUpstreamWaiting = 256;
 
 std::filesystem::path canonicalFolder(const std::filesystem::path& feeds) {
     std::error_code error;
@@ -41,26 +46,33 @@ struct Answer {
     std::string note;
 };
 
+Answer fromBridge(BridgeAnswer live) {
+    return {{live.status, live.status == 200 ? kXml : kText, std::move(live.body), {}, false},
+            std::move(live.source),
+            std::move(live.note)};
+}
+
 }  // namespace
 
 struct ChartServer::State {
     ChartServerOptions options;
     std::optional<std::filesystem::path> root;
     std::unique_ptr<LastfmBridge> bridge;
-    std::unique_ptr<HttpServer> http;  // after the bridge: stopped and destroyed first
+    std::unique_ptr<UpstreamQueue<BridgeAnswer>> upstream;
+    std::unique_ptr<HttpService> http;  // last: stopped and destroyed first
 
-    Answer respond(const HttpRequest& request) {
+    // Answers now, or hands the request to the upstream queue and answers when it is done.
+    void respond(const HttpRequest& request, const std::function<void(Answer)>& finish) {
         Answer a;
         if (request.method != "GET" && request.method != "HEAD") {
             a.reply.status = 405;
             a.reply.headers.emplace_back("Allow", "GET, HEAD");
-            a.reply.close = true;  // any body it came with is never read
-            return a;
+            return finish(std::move(a));
         }
         std::optional<FeedRequest> feed = parseFeedTarget(request.target);
         if (!feed) {
             a.reply.status = 404;
-            return a;
+            return finish(std::move(a));
         }
         if (root) {
             FeedAnswer file = answerFeed(*root, *feed);
@@ -69,35 +81,45 @@ struct ChartServer::State {
                     file.status, file.isFeed ? kXml : kText, std::move(file.body), {}, false};
                 a.source = "file";
                 a.note = std::move(file.note);
-                return a;
+                return finish(std::move(a));
             }
         }
         FeedKind kind = feed->file == "similar.xml" ? FeedKind::Similar : FeedKind::TopTracks;
-        BridgeAnswer live = bridge->answer(kind, feed->artist);
-        a.reply = {live.status, live.status == 200 ? kXml : kText, std::move(live.body), {}, false};
-        a.source = std::move(live.source);
-        a.note = std::move(live.note);
-        return a;
+        if (std::optional<BridgeAnswer> now = bridge->answerAtOnce(kind, feed->artist))
+            return finish(fromBridge(std::move(*now)));
+        LastfmBridge* source = bridge.get();
+        bool queued = upstream->submit(
+            LastfmBridge::fetchKey(kind, feed->artist),
+            [source, kind, artist = feed->artist] { return source->fetch(kind, artist); },
+            [finish](const BridgeAnswer& live) { finish(fromBridge(live)); });
+        if (!queued) {
+            finish(fromBridge({503, "Too many requests are waiting for Last.fm; try again later\n",
+                               "live", "the upstream queue is full"}));
+        }
     }
 
-    HttpReply handle(const HttpRequest& request) {
+    void handle(const HttpRequest& request, const HttpService::Reply& reply) {
         auto started = std::chrono::steady_clock::now();
-        Answer a = respond(request);
-        if (options.requestLog) {
-            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now() - started);
-            std::string path = targetPathForLog(request.target);
-            options.requestLog(printable(request.method, false, 20) + " " + printable(path) + " " +
-                               std::to_string(a.reply.status) + " " + a.source + " " +
-                               std::to_string(ms.count()) + "ms" +
-                               (a.note.empty() ? "" : " (" + printable(a.note) + ")"));
-        }
-        return std::move(a.reply);
+        respond(request, [this, started, method = request.method, target = request.target,
+                          hasBody = request.hasBody, reply](Answer a) {
+            // A body is never read: the connection cannot carry another request.
+            a.reply.close = a.reply.close || hasBody;
+            if (options.requestLog) {
+                auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - started);
+                options.requestLog(printable(method, false, 20) + " " +
+                                   printable(targetPathForLog(target)) + " " +
+                                   std::to_string(a.reply.status) + " " + a.source + " " +
+                                   std::to_string(ms.count()) + "ms" +
+                                   (a.note.empty() ? "" : " (" + printable(a.note) + ")"));
+            }
+            reply(std::move(a.reply));
+        });
     }
 };
 
 ChartServer::ChartServer(const std::filesystem::path& feeds, const std::string& bind, int port)
-    : ChartServer(ChartServerOptions{feeds, std::nullopt, bind, port, {}, {}}) {}
+    : ChartServer(ChartServerOptions{feeds, std::nullopt, bind, port, {}, {}, {}}) {}
 
 ChartServer::ChartServer(ChartServerOptions options) : state_(std::make_unique<State>()) {
     State& s = *state_;
@@ -107,16 +129,17 @@ ChartServer::ChartServer(ChartServerOptions options) : state_(std::make_unique<S
     if (s.options.lastfm) {
         auto report = s.options.report ? s.options.report : [](const std::string&) {};
         s.bridge = std::make_unique<LastfmBridge>(*s.options.lastfm, report);
+        s.upstream =
+            std::make_unique<UpstreamQueue<BridgeAnswer>>(kUpstreamThreads, kUpstreamWaiting);
     }
-    HttpServerOptions http;
-    http.bind = s.options.bind;
-    http.port = s.options.port;
     auto refusals = [&s](int status) {
         if (s.options.requestLog)
             s.options.requestLog("- - " + std::to_string(status) + " - 0ms (malformed request)");
     };
-    s.http = std::make_unique<HttpServer>(
-        http, [&s](const HttpRequest& request) { return s.handle(request); }, refusals);
+    s.http = std::make_unique<HttpService>(
+        s.options.bind, s.options.port, s.options.limits,
+        [&s](const HttpRequest& request, HttpService::Reply reply) { s.handle(request, reply); },
+        refusals);
 }
 
 ChartServer::~ChartServer() {
@@ -136,6 +159,8 @@ std::string ChartServer::address() const {
 void ChartServer::stop() {
     if (state_->bridge)
         state_->bridge->cancel();
+    if (state_->upstream)
+        state_->upstream->stop({503, "The chart service is stopping\n", "live", "stopping"});
     state_->http->stop();
 }
 

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 
+#include "chartserver/http_service.h"
 #include "chartserver/lastfm_bridge.h"
 
 namespace chartloom::chartserver {
@@ -35,6 +36,7 @@ struct ChartServerOptions {
     std::function<void(const std::string&)> requestLog;
     // Problems worth telling (cache unusable, the service refusing); none when empty.
     std::function<void(const std::string&)> report;
+    HttpLimits limits;
 };
 
 class ChartServer {

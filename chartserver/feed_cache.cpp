@@ -57,6 +57,7 @@ void FeedCache::open() {
     }
     const char* doing = "cannot be opened";
     try {
+        // SQLite falls back to reading alone when the file cannot be written.
         db_ = std::make_unique<SqliteDb>(file.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                                          2000, "cache");
         doing = "cannot be read";
@@ -75,6 +76,11 @@ void FeedCache::open() {
         }
         if (db_->pragma("application_id") != kApplicationId && tables != 0)
             return fail("is another program's database, not a chartloom cache", SQLITE_OK);
+        if (sqlite3_db_readonly(db_->get(), "main") == 1) {
+            if (tables == 0)
+                return fail("cannot be written", SQLITE_READONLY);
+            return readOnly("the file cannot be written");
+        }
         doing = "cannot be set up";
         db_->pragma("journal_mode=WAL");
         db_->exec("PRAGMA synchronous=NORMAL");
@@ -88,8 +94,25 @@ void FeedCache::open() {
             " PRIMARY KEY (feed, artist))");
         setup.commit();
     } catch (const SqliteError& e) {
+        if (e.kind == SqliteError::Kind::readOnly && db_)
+            return readOnly(causeOf(e));
         fail(doing, e);
     }
+}
+
+// An intact cache that cannot be written still answers; it is said once.
+void FeedCache::readOnly(const std::string& why) {
+    readOnly_ = true;
+    report_("chartloom: cache " + file_.string() + " cannot be written (" + why +
+            "); answering from it without storing new answers");
+}
+
+std::string FeedCache::causeOf(const SqliteError& e) const {
+    // The wrapper's message leads with the file name; the report says it once.
+    std::string cause = e.what();
+    if (cause.starts_with(file_.string() + ": "))
+        cause.erase(0, file_.string().size() + 2);
+    return cause;
 }
 
 void FeedCache::fail(const std::string& what, int code) {
@@ -101,11 +124,7 @@ void FeedCache::fail(const std::string& what, int code) {
 
 void FeedCache::fail(const std::string& what, const SqliteError& e) {
     broken_ = true;
-    // The wrapper's message leads with the file name; the report says it once.
-    std::string cause = e.what();
-    if (cause.starts_with(file_.string() + ": "))
-        cause.erase(0, file_.string().size() + 2);
-    report_("chartloom: cache " + file_.string() + " " + what + ": " + cause +
+    report_("chartloom: cache " + file_.string() + " " + what + ": " + causeOf(e) +
             "; going on without caching (remove the file to start a new cache)");
 }
 
@@ -150,7 +169,7 @@ std::optional<CachedFeed> FeedCache::find(FeedKind feed, const std::string& arti
 
 void FeedCache::store(FeedKind feed, const std::string& artist, const CachedFeed& answer) {
     std::lock_guard lock(mutex_);
-    if (broken_)
+    if (broken_ || readOnly_)
         return;
     try {
         Statement s(*db_,
@@ -164,6 +183,8 @@ void FeedCache::store(FeedKind feed, const std::string& artist, const CachedFeed
         s.bind(6, int64_t{kFormat});
         s.bind(7, checksum(answer.status, answer.body));
         s.step();  // one statement is one transaction
+        if (std::exchange(writeFailing_, false))
+            report_("chartloom: cache " + file_.string() + " takes answers again");
     } catch (const SqliteError& e) {
         if (e.kind == SqliteError::Kind::locked) {
             if (!std::exchange(busyReported_, true))
@@ -171,7 +192,11 @@ void FeedCache::store(FeedKind feed, const std::string& artist, const CachedFeed
                         " is locked by another program; this answer is not cached");
             return;
         }
-        fail("cannot be written", e);
+        // One failed write (a full disk) says nothing of the rows already there: they are
+        // still served, and the next answer tries again.
+        if (!std::exchange(writeFailing_, true))
+            report_("chartloom: cache " + file_.string() + " cannot store an answer: " +
+                    causeOf(e) + "; answering without storing until it can");
     }
 }
 

@@ -2,9 +2,11 @@
 // requested artist name. Written in WAL mode, one transaction per answer, so a crash or a
 // second process on the same file leaves it usable.
 //
-// A file that cannot be used (corrupt, locked, unwritable, another program's database) is
-// reported once through `report` and the cache then behaves as empty and drops writes; it is
-// never an error for the caller. Thread-safe.
+// A file that cannot be used (corrupt, another program's database) is reported once through
+// `report` and the cache then behaves as empty and drops writes. A file that can be read but
+// not written (immutable, on a read-only file system) is read, and said once. A write that
+// fails is reported when writes start failing and tried again with the next answer. None of
+// it is ever an error for the caller. Thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +53,8 @@ public:
 
 private:
     void open();
+    void readOnly(const std::string& why);
+    std::string causeOf(const SqliteError& e) const;
     void fail(const std::string& what, int code);
     void fail(const std::string& what, const SqliteError& e);
 
@@ -59,6 +63,8 @@ private:
     mutable std::mutex mutex_;
     std::unique_ptr<SqliteDb> db_;
     bool broken_ = false;
+    bool readOnly_ = false;
+    bool writeFailing_ = false;
     bool busyReported_ = false;
 };
 

@@ -18,34 +18,135 @@ using nlohmann::json;
 constexpr int kMaxDepth = 32;  // the answers are 5 levels deep
 constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max();
 
-// How deeply arrays and objects nest in `body`, strings skipped.
-int nesting(std::string_view body) {
-    int depth = 0, deepest = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        char c = body[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            deepest = std::max(deepest, ++depth);
-        } else if (c == ']' || c == '}') {
-            --depth;
+constexpr std::size_t kMaxEntries = 1000;  // the bridge asks for 100
+
+// Builds, from a SAX walk of an answer, only the parts that judging it reads: the error and
+// its message, and under the chart's root its "@attr" artist and its entries' names and
+// counts (at most kMaxEntries). Whatever else an answer holds costs no memory, however large
+// or odd it is; nesting is bounded.
+class ChartFilter : public nlohmann::json_sax<json> {
+public:
+    bool null() override { return scalar(nullptr); }
+    bool boolean(bool value) override { return scalar(value); }
+    bool number_integer(number_integer_t value) override { return scalar(value); }
+    bool number_unsigned(number_unsigned_t value) override { return scalar(value); }
+    bool number_float(number_float_t value, const string_t&) override { return scalar(value); }
+    bool string(string_t& value) override { return scalar(std::move(value)); }
+    bool binary(binary_t&) override { return scalar(nullptr); }
+    bool start_object(std::size_t) override { return open(json::object()); }
+    bool start_array(std::size_t) override { return open(json::array()); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+    bool key(string_t& name) override {
+        Frame& frame = stack_.back();
+        frame.key = name;
+        frame.keyRole = roleOfMember(frame.role, name);
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&,
+                     const nlohmann::detail::exception& e) override {
+        std::string what = e.what();
+        if (std::size_t end = what.find("] "); what.starts_with("[json.") && end != what.npos)
+            what.erase(0, end + 2);
+        error_ = "not JSON (" + what + ")";
+        return false;
+    }
+
+    json& document() { return root_; }
+    // Why the answer could not be read; empty when it could.
+    const std::string& error() const { return error_; }
+
+private:
+    enum class Role { Root, Chart, Attr, List, Entry, Value, Skip };
+    struct Frame {
+        json* value;  // null: skipped
+        Role role;
+        std::string key;
+        Role keyRole = Role::Skip;
+        std::size_t entries = 0;
+    };
+
+    static Role roleOfMember(Role parent, std::string_view name) {
+        switch (parent) {
+            case Role::Root:
+                if (name == "error" || name == "message")
+                    return Role::Value;
+                return name == "toptracks" || name == "similarartists" ? Role::Chart : Role::Skip;
+            case Role::Chart:
+                if (name == "@attr")
+                    return Role::Attr;
+                return name == "track" || name == "artist" ? Role::List : Role::Skip;
+            case Role::Attr:
+                return name == "artist" ? Role::Value : Role::Skip;
+            case Role::Entry:
+                return name == "name" || name == "listeners" || name == "playcount" ||
+                               name == "match"
+                           ? Role::Value
+                           : Role::Skip;
+            case Role::Value:
+                return name == "#text" ? Role::Value : Role::Skip;
+            default:
+                return Role::Skip;
         }
     }
-    return deepest;
-}
 
-// The document, or a discarded value when it is not JSON or absurdly deep.
-json parseBounded(std::string_view body) {
-    if (nesting(body) > kMaxDepth)
-        return json::value_t::discarded;
-    return json::parse(body.begin(), body.end(), nullptr, false);
-}
+    // The role of the value that comes next, counting entries of a list.
+    Role nextRole() {
+        if (stack_.empty())
+            return Role::Root;
+        Frame& frame = stack_.back();
+        if (frame.value == nullptr)
+            return Role::Skip;
+        if (frame.value->is_object())
+            return frame.keyRole;
+        if (frame.role != Role::List)
+            return Role::Skip;
+        return ++frame.entries > kMaxEntries ? Role::Skip : Role::Entry;
+    }
+
+    json* place(json value) {
+        if (stack_.empty()) {
+            root_ = std::move(value);
+            return &root_;
+        }
+        Frame& frame = stack_.back();
+        if (frame.value->is_object())
+            return &((*frame.value)[frame.key] = std::move(value));
+        frame.value->push_back(std::move(value));
+        return &frame.value->back();
+    }
+
+    bool scalar(json value) {
+        if (nextRole() != Role::Skip)
+            place(std::move(value));
+        return true;
+    }
+
+    bool open(json container) {
+        if (stack_.size() >= static_cast<std::size_t>(kMaxDepth)) {
+            error_ = "nested deeper than " + std::to_string(kMaxDepth) + " levels";
+            return false;
+        }
+        Role role = nextRole();
+        bool array = container.is_array();
+        if (role == Role::List && !array)
+            role = Role::Entry;  // a list of one, sent as the entry itself
+        json* value = role == Role::Skip ? nullptr : place(std::move(container));
+        if (array && role != Role::List)
+            value = nullptr;  // kept empty: only a list's elements are read
+        stack_.push_back({value, role, {}});
+        return true;
+    }
+
+    bool close() {
+        stack_.pop_back();
+        return true;
+    }
+
+    json root_;
+    std::vector<Frame> stack_;
+    std::string error_;
+};
 
 // A JSON string (or number) as text; empty for anything else. The XML translation may wrap a
 // text as {"#text": ...}.
@@ -134,7 +235,7 @@ std::string nameOf(const json& entry) {
 }
 
 LastfmOutcome outcome(LastfmOutcome::Kind kind, std::string reason) {
-    return {kind, {}, std::move(reason)};
+    return {kind, {}, std::move(reason), 0};
 }
 
 }  // namespace
@@ -142,7 +243,10 @@ LastfmOutcome outcome(LastfmOutcome::Kind kind, std::string reason) {
 LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist, long httpStatus,
                                 std::string_view body) {
     using Kind = LastfmOutcome::Kind;
-    json doc = parseBounded(body);
+    ChartFilter filter;
+    static const json unread;
+    json::sax_parse(body.begin(), body.end(), &filter);
+    const json& doc = filter.error().empty() ? filter.document() : unread;
     if (const json& error = member(doc, "error"); !error.is_null()) {
         std::optional<int64_t> code = countOf(error);
         std::string message = textOf(member(doc, "message"));
@@ -160,6 +264,9 @@ LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist,
         return outcome(Kind::Fail, "HTTP status " + std::to_string(httpStatus));
 
     const char* rootName = feed == FeedKind::TopTracks ? "toptracks" : "similarartists";
+    if (!filter.error().empty())
+        return outcome(Kind::Fail,
+                       std::string("the answer is no ") + rootName + " chart: " + filter.error());
     const json& root = member(doc, rootName);
     if (!root.is_object())
         return outcome(Kind::Fail, std::string("the answer has no ") + rootName);
@@ -169,7 +276,7 @@ LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist,
     if (artist == "[unknown]" || requestedArtist == "[unknown]")
         return outcome(Kind::NotFound, "Last.fm answers for [unknown]");
 
-    LastfmOutcome result{Kind::Feed, {}, {}};
+    LastfmOutcome result{Kind::Feed, {}, {}, 0};
     if (feed == FeedKind::TopTracks) {
         std::vector<ChartTrack> tracks;
         for (const json& entry : listOf(member(root, "track"))) {
@@ -182,6 +289,7 @@ LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist,
             tracks.push_back({std::move(name), reach.value_or(0)});
         }
         result.xml = topTracksXml(artist, tracks);
+        result.entries = tracks.size();
     } else {
         std::vector<SimilarArtistEntry> artists;
         for (const json& entry : listOf(member(root, "artist"))) {
@@ -191,6 +299,7 @@ LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist,
             artists.push_back({std::move(name), matchOf(member(entry, "match"))});
         }
         result.xml = similarArtistsXml(artist, artists);
+        result.entries = artists.size();
     }
     return result;
 }

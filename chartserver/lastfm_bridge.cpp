@@ -73,40 +73,48 @@ bool LastfmBridge::isFresh(const CachedFeed& row) const {
     return age >= -60 && age < maxAge;  // a time stamp from the future is not trusted
 }
 
-BridgeAnswer LastfmBridge::answer(FeedKind feed, const std::string& artist) {
+std::optional<BridgeAnswer> LastfmBridge::answerAtOnce(FeedKind feed, const std::string& artist) {
     if (artist.size() > kLongestName)
-        return {404, "", "live", "the name is too long to ask Last.fm for"};
+        return BridgeAnswer{404, "", "live", "the name is too long to ask Last.fm for"};
     std::optional<CachedFeed> row = cache_ ? cache_->find(feed, artist) : std::nullopt;
     if (row && isFresh(*row))
         return fromRow(*row, "cache");
     if (options_.offline) {
         if (row)
             return fromRow(*row, "stale", "offline");
-        return {404, "", "cache", "offline and not in the cache"};
+        return BridgeAnswer{404, "", "cache", "offline and not in the cache"};
     }
-    std::string key = std::string(feed == FeedKind::TopTracks ? "t:" : "s:") + artist;
-    return flights_.run(key, [&] { return fetchAndStore(feed, artist); });
+    return std::nullopt;
 }
 
-BridgeAnswer LastfmBridge::fetchAndStore(FeedKind feed, const std::string& artist) {
-    // A run for this feed may have finished between our cache look-up and this flight.
+std::string LastfmBridge::fetchKey(FeedKind feed, const std::string& artist) {
+    return std::string(feed == FeedKind::TopTracks ? "t:" : "s:") + artist;
+}
+
+BridgeAnswer LastfmBridge::fetch(FeedKind feed, const std::string& artist) {
+    // A run for this feed may have finished between our cache look-up and this one.
     std::optional<CachedFeed> row = cache_ ? cache_->find(feed, artist) : std::nullopt;
     if (row && isFresh(*row))
         return fromRow(*row, "cache");
 
     LastfmOutcome outcome = fetchWithRetries(feed, artist);
     using Kind = LastfmOutcome::Kind;
+    std::string reason = printable(redacted(outcome.reason, options_.apiKey));
+    bool fullRow = row && row->status == 200 && !row->body.empty();
+    if (outcome.kind == Kind::Feed && outcome.entries == 0 && fullRow)
+        return fromRow(*row, "stale", "Last.fm answered an empty chart");
     if (outcome.kind == Kind::Feed || outcome.kind == Kind::NotFound) {
-        CachedFeed fresh{outcome.kind == Kind::Feed ? 200 : 404, std::move(outcome.xml),
-                         nowSeconds()};
+        CachedFeed fresh{outcome.kind == Kind::Feed ? 200 : 404,
+                         redacted(std::move(outcome.xml), options_.apiKey), nowSeconds()};
         if (cache_)
             cache_->store(feed, artist, fresh);
         return fromRow(fresh, "live");
     }
-    std::string reason = printable(redacted(outcome.reason, options_.apiKey));
     if (outcome.kind == Kind::Fail) {
         report_("chartloom: Last.fm refused the " + std::string(feedLabel(feed)) + " of " +
                 printable(artist, false, 100) + ": " + reason);
+        if (row)
+            return fromRow(*row, "stale", reason);
         return {502, "Last.fm refused the request: " + reason + "\n", "live", reason};
     }
     if (row)
@@ -118,7 +126,7 @@ LastfmOutcome LastfmBridge::fetchWithRetries(FeedKind feed, const std::string& a
     Clock::time_point deadline = Clock::now() + options_.budget;
     const std::chrono::milliseconds pauses[] = {options_.firstRetry, options_.secondRetry};
     std::string url = upstreamUrl(feed, artist);
-    LastfmOutcome last{LastfmOutcome::Kind::Retry, {}, "no time left to ask Last.fm"};
+    LastfmOutcome last{LastfmOutcome::Kind::Retry, {}, "no time left to ask Last.fm", 0};
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (attempt > 0 && !sleepUntil(Clock::now() + pauses[attempt - 1]))
             break;
@@ -131,9 +139,14 @@ LastfmOutcome LastfmBridge::fetchWithRetries(FeedKind feed, const std::string& a
         UpstreamAnswer reply = fetchUpstream(url, options_.proxy, kUserAgent,
                                              std::min(left, kAttemptLimit), cancelled_);
         if (cancelled_)
-            return {LastfmOutcome::Kind::Retry, {}, "stopping"};
+            return {LastfmOutcome::Kind::Retry, {}, "stopping", 0};
         if (!reply.delivered) {
-            last = {LastfmOutcome::Kind::Retry, {}, reply.failure};
+            last = {reply.tooBig ? LastfmOutcome::Kind::Fail : LastfmOutcome::Kind::Retry,
+                    {},
+                    reply.failure,
+                    0};
+            if (reply.tooBig)
+                return last;
             continue;
         }
         last = judgeLastfmAnswer(feed, artist, reply.status, reply.body);

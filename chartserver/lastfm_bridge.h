@@ -2,9 +2,13 @@
 // upstream request per feed at a time with two retries, then a stale answer or 503.
 //
 //   LastfmBridge bridge(options, [](const std::string& line) { ... to stderr ... });
-//   BridgeAnswer a = bridge.answer(FeedKind::TopTracks, "Blur");  // from any thread
+//   std::optional<BridgeAnswer> a = bridge.answerAtOnce(FeedKind::TopTracks, "Blur");
+//   if (!a) a = bridge.fetch(FeedKind::TopTracks, "Blur");  // slow: on a thread for that
 //
-// The API key goes into upstream URLs only: never into an answer, a report line or the cache.
+// An answer that is not a usable chart (whatever its status), or an empty chart where the
+// cache holds a full one, never replaces what the cache holds: the cached copy is served,
+// marked stale with the reason. The API key goes into upstream URLs only, never into an
+// answer, a report line, a log line or the cache; a key echoed by the service is blanked.
 #pragma once
 
 #include <atomic>
@@ -20,7 +24,6 @@
 #include "chartserver/feed_cache.h"
 #include "chartserver/lastfm_answer.h"
 #include "chartserver/rate_limiter.h"
-#include "chartserver/single_flight.h"
 #include "chartserver/upstream_proxy.h"
 
 namespace chartloom::chartserver {
@@ -56,12 +59,18 @@ public:
     LastfmBridge& operator=(const LastfmBridge&) = delete;
     ~LastfmBridge();
 
-    BridgeAnswer answer(FeedKind feed, const std::string& artist);
-    // Makes running and later answers give up at once (upstream requests are abandoned).
+    // The answer that needs no upstream request: a fresh cached one, an offline one, or a
+    // refusal of a name too long to ask for. Null: fetch() it. Fast; from any thread.
+    std::optional<BridgeAnswer> answerAtOnce(FeedKind feed, const std::string& artist);
+    // Asks Last.fm (the cache looked at again first) and stores what it learns. Takes up to
+    // the budget; from any thread.
+    BridgeAnswer fetch(FeedKind feed, const std::string& artist);
+    // Concurrent fetches with one key may share one run.
+    static std::string fetchKey(FeedKind feed, const std::string& artist);
+    // Makes running and later fetches give up at once (upstream requests are abandoned).
     void cancel();
 
 private:
-    BridgeAnswer fetchAndStore(FeedKind feed, const std::string& artist);
     LastfmOutcome fetchWithRetries(FeedKind feed, const std::string& artist);
     bool sleepUntil(std::chrono::steady_clock::time_point when);
     bool isFresh(const CachedFeed& row) const;
@@ -71,7 +80,6 @@ private:
     Report report_;
     std::unique_ptr<FeedCache> cache_;
     RateLimiter rate_;
-    SingleFlight<BridgeAnswer> flights_;
     std::atomic<bool> cancelled_{false};
     std::mutex sleepMutex_;
     std::condition_variable sleepWake_;

@@ -3,12 +3,16 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
+#include <string_view>
+
+#include "toolbase/ascii_text.h"
 
 namespace chartloom::chartserver {
 namespace {
 
-constexpr std::size_t kMaxBody = 8 * 1024 * 1024;  // answers are tens of kilobytes
+constexpr std::size_t kMaxBody = 2 * 1024 * 1024;  // answers are tens of kilobytes
 
 struct Transfer {
     std::string body;
@@ -75,7 +79,8 @@ UpstreamAnswer fetchUpstream(const std::string& url, const UpstreamProxy& proxy,
 
     CURLcode rc = curl_easy_perform(h);
     if (rc != CURLE_OK) {
-        answer.failure = transfer.tooBig ? "the answer is larger than 8 MiB"
+        answer.tooBig = transfer.tooBig;
+        answer.failure = transfer.tooBig ? "the answer is larger than 2 MiB"
                          : *errorText    ? errorText
                                          : curl_easy_strerror(rc);
         return answer;
@@ -87,14 +92,19 @@ UpstreamAnswer fetchUpstream(const std::string& url, const UpstreamProxy& proxy,
 }
 
 std::string redacted(std::string text, const std::string& secret) {
-    if (secret.empty())
-        return text;
+    auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
     for (const std::string& form : {secret, escaped(secret)}) {
         if (form.empty())
             continue;
-        for (std::size_t at = text.find(form); at != std::string::npos;
-             at = text.find(form, at + 3)) {
-            text.replace(at, form.size(), "***");
+        for (std::size_t at = 0; at + form.size() <= text.size();) {
+            bool whole = (at == 0 || !isWordChar(text[at - 1])) &&
+                         (at + form.size() == text.size() || !isWordChar(text[at + form.size()]));
+            if (whole && equalsNoCase(std::string_view(text).substr(at, form.size()), form)) {
+                text.replace(at, form.size(), "***");
+                at += 3;
+            } else {
+                ++at;
+            }
         }
     }
     return text;

@@ -14,6 +14,7 @@ struct UpstreamAnswer {
     bool delivered = false;  // false: no complete answer (time-out, refused, cut off, too big)
     long status = 0;
     std::string body;
+    bool tooBig = false;  // cut off past 2 MiB: another try will not mend it
     std::string failure;  // when not delivered: libcurl's description
 };
 
@@ -23,7 +24,8 @@ UpstreamAnswer fetchUpstream(const std::string& url, const UpstreamProxy& proxy,
                              const std::string& userAgent, std::chrono::milliseconds timeout,
                              const std::atomic<bool>& cancel);
 
-// `text` with every occurrence of `secret` (and its URL-escaped form) replaced by "***".
+// `text` with `secret` (or its URL-escaped form) replaced by "***" wherever it stands as a
+// whole word, in any letter case; text that merely contains it inside a word is left alone.
 std::string redacted(std::string text, const std::string& secret);
 
 }  // namespace chartloom::chartserver

@@ -7,6 +7,11 @@
 #include "cli/usage_error.h"
 
 namespace chartloom::cli {
+namespace {
+
+constexpr std::size_t kShortestKey = 16;
+
+}  // namespace
 
 void addLastfmOptions(CLI::App* command, LastfmSettings& s) {
     command->add_option("--lastfm-url", s.url, "Root of the Last.fm 2.0 API")
@@ -36,6 +41,12 @@ chartserver::LastfmOptions resolveLastfm(const LastfmSettings& s) {
             "https://www.last.fm/api/account/create, then pass it with --api-key KEY or, "
             "better, in the environment: export LASTFM_API_KEY=KEY. Or use --offline to answer "
             "from the cache only.");
+    }
+    // Last.fm keys are 32 hex digits; a short one is a mistake, and one that would make the
+    // blanking of the key in messages take ordinary words for it.
+    if (!options.apiKey.empty() && options.apiKey.size() < kShortestKey) {
+        throw UsageError("the API key given has " + std::to_string(options.apiKey.size()) +
+                         " characters: not a Last.fm API key (those have 32 hex digits)");
     }
     options.rootUrl = s.url;
     options.cacheFile =

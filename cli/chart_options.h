@@ -27,7 +27,7 @@ void addLastfmOptions(CLI::App* command, LastfmSettings& settings);
 // The bridge's options: the key from --api-key or LASTFM_API_KEY, the cache file (default
 // under the user's cache folder), the proxy settings of the environment as they are now.
 // Raises UsageError, saying where to get a key and how to pass it, when there is no key and
-// the bridge is not offline.
+// the bridge is not offline; and when the key is shorter than 16 characters.
 chartserver::LastfmOptions resolveLastfm(const LastfmSettings& settings);
 
 }  // namespace chartloom::cli

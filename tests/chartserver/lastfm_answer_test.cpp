@@ -8,6 +8,7 @@
 
 #include "chartserver/feed_xml.h"
 #include "chartserver/lastfm_answer.h"
+#include "chartserver/upstream_fetch.h"
 
 namespace chartloom::testing {
 namespace {
@@ -178,6 +179,10 @@ TEST(LastfmMapping, ErrorsAndStatusesDecideTheOutcome) {
         {200, "<html>a portal</html>", Kind::Fail, "toptracks"},
         {200, R"({"similarartists":{}})", Kind::Fail, "toptracks"},
         {200, std::string(100000, '[') + std::string(100000, ']'), Kind::Fail, "toptracks"},
+        {200, top(std::string(40, '[') + std::string(40, ']')), Kind::Fail, "deeper than 32"},
+        {200, top(R"([{"name":"A","listeners":1e400}])"), Kind::Fail, "overflow"},
+        {200, top("[{\"name\":\"A\xC3\x28\"}]"), Kind::Fail, "UTF-8"},
+        {403, top(R"([{"name":"A"}])"), Kind::Fail, "403"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
@@ -187,6 +192,31 @@ TEST(LastfmMapping, ErrorsAndStatusesDecideTheOutcome) {
     }
     EXPECT_EQ(judgeLastfmAnswer(FeedKind::TopTracks, "[unknown]", 200, top("[]")).kind,
               Kind::NotFound);
+}
+
+TEST(KeyRedaction, BlanksTheKeyAsAWholeWordInAnyCase) {
+    const std::string key = "0123456789abcdef0123456789abcdef";
+    std::string upper = key;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    struct Case {
+        std::string text;
+        std::string secret;
+        std::string expected;
+    };
+    std::vector<Case> cases = {
+        {"Invalid API key - " + key, key, "Invalid API key - ***"},
+        {"?api_key=" + key + "&format=json", key, "?api_key=***&format=json"},
+        {"echoed: " + upper + ".", key, "echoed: ***."},
+        {"x" + key + " " + key + "0", key, "x" + key + " " + key + "0"},
+        {"database or disk is full", "k", "database or disk is full"},
+        {"/home/kim/k/cache.sqlite", "k", "/home/kim/***/cache.sqlite"},
+        {"url ?key=a%2fB&x", "a/b", "url ?key=***&x"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(chartserver::redacted(c.text, c.secret), c.expected);
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "chartserver/chart_server.h"
 #include "tests/chartserver/fake_lastfm.h"
 #include "tests/chartserver/serve_raw_http.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
 namespace chartloom::testing {
@@ -66,6 +67,15 @@ protected:
             log_.push_back(line);
         };
         return std::make_unique<ChartServer>(std::move(config));
+    }
+
+    // A server on which every stored answer is stale at once, with Blur's top tracks stored.
+    std::unique_ptr<ChartServer> startWithStaleBlur(RawResponse& first) {
+        LastfmOptions o = options();
+        o.maxAgeDays = 0;
+        auto server = start(o);
+        first = get(*server, "Blur");
+        return server;
     }
 
     std::vector<std::string> reports() {
@@ -175,10 +185,8 @@ TEST_F(LiveCharts, EachOutcomeOfTheService) {
 }
 
 TEST_F(LiveCharts, RetriesThenServesTheStaleAnswer) {
-    LastfmOptions o = options();
-    o.maxAgeDays = 0;  // every stored answer is stale at once
-    auto server = start(o);
-    RawResponse first = get(*server, "Blur");
+    RawResponse first;
+    auto server = startWithStaleBlur(first);
     ASSERT_EQ(first.status, 200);
     script([](const UpstreamCall&) { return lastfmError(16, "temporary"); });
     RawResponse stale = get(*server, "Blur");
@@ -284,6 +292,95 @@ void runSql(const fs::path& file, const char* sql) {
     sqlite3_close(db);
 }
 
+TEST_F(LiveCharts, AnUnusableOrEmptyAnswerNeverReplacesACachedChart) {
+    RawResponse first;
+    auto server = startWithStaleBlur(first);
+    ASSERT_EQ(first.status, 200);
+    struct Case {
+        std::string name;
+        Response answer;
+        std::string why;  // the log line must say it
+    };
+    std::vector<Case> cases = {
+        {"a page", Response::text(200, "<html>a portal</html>"), "not JSON"},
+        {"forbidden", Response::text(403, "<html>no</html>"), "403"},
+        {"too deep", Response::text(200, std::string(100000, '[') + std::string(100000, ']')),
+         "deeper"},
+        {"too big", Response::text(200, std::string(3 * 1024 * 1024, ' ')), "2 MiB"},
+        {"no tracks", Response::text(200, topTracksJson("Blur", {})), "empty chart"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        script([&](const UpstreamCall&) { return c.answer; });
+        RawResponse stale = get(*server, "Blur");
+        EXPECT_EQ(stale.status, 200);
+        EXPECT_EQ(stale.body, first.body);
+        EXPECT_THAT(log().back(), HasSubstr(" 200 stale "));
+        EXPECT_THAT(log().back(), HasSubstr(c.why));
+    }
+}
+
+// Undoes `chattr +i` however the test ends.
+struct Immutable {
+    explicit Immutable(fs::path f) : file(std::move(f)) {
+        made = fs::exists(chattr) && runChild(chattr, {"+i", file.string()}).exitCode == 0;
+    }
+    ~Immutable() {
+        if (made)
+            runChild(chattr, {"-i", file.string()});
+    }
+    const std::string chattr = programPath("chattr");
+    fs::path file;
+    bool made = false;
+};
+
+TEST_F(LiveCharts, AReadOnlyCacheIsStillRead) {
+    {
+        auto server = start(options());
+        ASSERT_EQ(get(*server, "Blur").status, 200);
+    }
+    Immutable readOnly(options().cacheFile);
+    if (!readOnly.made)
+        GTEST_SKIP() << "no file can be made immutable here";
+    for (bool offline : {true, false}) {
+        SCOPED_TRACE(offline ? "offline" : "online");
+        LastfmOptions o = options();
+        o.offline = offline;
+        std::size_t before = reports().size();
+        {
+            auto server = start(o);
+            EXPECT_EQ(get(*server, "Blur").status, 200);
+            EXPECT_THAT(log().back(), HasSubstr(" 200 cache "));
+            EXPECT_EQ(get(*server, "Oasis").status, offline ? 404 : 200);
+        }
+        std::vector<std::string> lines = reports();
+        ASSERT_EQ(lines.size() - before, 1u);
+        EXPECT_THAT(lines.back(), HasSubstr("cannot be written"));
+        EXPECT_THAT(lines.back(), Not(HasSubstr("remove the file")));
+    }
+    EXPECT_EQ(fake_.calls().size(), 2u);
+}
+
+TEST_F(LiveCharts, AFailedWriteLosesNeitherTheCacheNorLaterWrites) {
+    auto server = start(options());
+    ASSERT_EQ(get(*server, "Blur").status, 200);
+    runSql(options().cacheFile,
+           "CREATE TRIGGER full BEFORE INSERT ON feeds"
+           " BEGIN SELECT RAISE(FAIL, 'database or disk is full'); END");
+    EXPECT_EQ(get(*server, "Oasis").status, 200);  // answered, not stored
+    EXPECT_EQ(get(*server, "Blur").status, 200);
+    EXPECT_THAT(log().back(), HasSubstr(" 200 cache "));
+    runSql(options().cacheFile, "DROP TRIGGER full");
+    EXPECT_EQ(get(*server, "Pulp").status, 200);
+    EXPECT_EQ(get(*server, "Pulp").status, 200);
+    EXPECT_THAT(log().back(), HasSubstr(" 200 cache "));
+    EXPECT_EQ(fake_.calls().size(), 3u);
+    std::vector<std::string> lines = reports();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_THAT(lines[0], HasSubstr("disk is full"));
+    EXPECT_THAT(lines[1], HasSubstr("takes answers again"));
+}
+
 TEST_F(LiveCharts, AnUnusableCacheIsReportedOnceAndLeftAlone) {
     struct Case {
         std::string name;
@@ -376,23 +473,35 @@ TEST_F(LiveCharts, TwoBridgesShareOneCacheFile) {
 }
 
 TEST_F(LiveCharts, TheKeyNeverReachesTheCacheOrTheLog) {
-    script([](const UpstreamCall& call) {
+    std::string upperKey = kKey;
+    for (char& c : upperKey)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    script([&](const UpstreamCall& call) {
         if (call.artist == "Bad")
             return lastfmError(10, "Invalid API key " + kKey);
+        if (call.artist == "Loud")
+            return lastfmError(10, "Invalid API key " + upperKey);
+        if (call.artist == "Echo")
+            return Response::text(200, topTracksJson("Echo", {kKey, "Song " + upperKey}));
         return Response::text(200, topTracksJson(call.artist, {"Song 2", "Tender"}));
     });
+    std::string echoed;
     {
         auto server = start(options());
         get(*server, "Blur");
         get(*server, "Bad");
+        get(*server, "Loud");
+        echoed = get(*server, "Echo").body;
     }
-    for (const fs::directory_entry& file : fs::directory_iterator(dir_.path() / "cache")) {
-        std::string bytes = ScratchDir::read(file.path());
-        EXPECT_EQ(bytes.find(kKey), std::string::npos) << file.path();
-    }
-    for (const std::vector<std::string>& lines : {reports(), log()}) {
-        for (const std::string& line : lines)
-            EXPECT_THAT(line, Not(HasSubstr(kKey)));
+    EXPECT_THAT(echoed, HasSubstr("<name>Song ***</name>"));
+    std::vector<std::string> seen = {echoed};
+    for (const fs::directory_entry& file : fs::directory_iterator(dir_.path() / "cache"))
+        seen.push_back(ScratchDir::read(file.path()));
+    for (const std::vector<std::string>& lines : {reports(), log()})
+        seen.insert(seen.end(), lines.begin(), lines.end());
+    for (const std::string& text : seen) {
+        EXPECT_THAT(text, Not(HasSubstr(kKey)));
+        EXPECT_THAT(text, Not(HasSubstr(upperKey)));
     }
 }
 

@@ -66,6 +66,8 @@ TEST(ServeLastfm, WithoutAKeySaysWhereToGetOne) {
          {"last.fm/api/account/create", "--api-key", "LASTFM_API_KEY", "--offline"}},
         {{CHARTLOOM_BIN, "serve", "--feeds", "/tmp", "--offline"}, {"--lastfm"}},
         {{CHARTLOOM_BIN, "serve", "--port", "0"}, {"--feeds", "--lastfm"}},
+        {{CHARTLOOM_BIN, "serve", "--lastfm", "--api-key", "0123456789", "--port", "0"},
+         {"not a Last.fm API key"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());

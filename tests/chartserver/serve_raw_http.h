@@ -3,6 +3,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -55,6 +56,24 @@ inline UniqueFd connectLoopback(uint16_t port) {
     if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         return {};
     }
+    return fd;
+}
+
+// A non-blocking connection to 127.0.0.1:port from the loopback address `source`.
+inline UniqueFd connectFrom(const std::string& source, uint16_t port) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    ::inet_pton(AF_INET, source.c_str(), &from.sin_addr);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+        ::connect(fd.get(), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        return {};
+    }
+    ::fcntl(fd.get(), F_SETFL, O_NONBLOCK);
     return fd;
 }
 
