@@ -50,6 +50,18 @@ bool MpdConnection::clearAnswer(int ack) {
     return mpd_connection_clear_error(get());
 }
 
+void MpdConnection::tooMuch(const std::string& doing) {
+    // The rest of the answer is never read: the connection goes with it.
+    connection_.reset();
+    throw StoreError("MPD at " + address_.text() + " answered more than was asked for while " +
+                     doing + "; not reading on (a broken or foreign server?)");
+}
+
+void AnswerLimit::count(MpdConnection& mpd) {
+    if (left_-- == 0)
+        mpd.tooMuch(doing_);
+}
+
 bool MpdConnection::closedByMpd() const {
     return mpd_connection_get_error(get()) == MPD_ERROR_CLOSED;
 }

@@ -23,6 +23,19 @@ struct MpdCommandError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Counts the lines of one answer against what the question can bring, so that an answer
+// without end ends. [one thread]
+class AnswerLimit {
+public:
+    AnswerLimit(size_t maxLines, const std::string& doing) : left_(maxLines), doing_(doing) {}
+    // Call per line received; raises through `mpd.tooMuch` past the limit.
+    void count(class MpdConnection& mpd);
+
+private:
+    size_t left_;
+    const std::string& doing_;
+};
+
 class MpdConnection {
 public:
     // Connects and gives the address's password. Raises StoreError naming the address and
@@ -49,6 +62,10 @@ public:
     bool closedByMpd() const;
     // A new connection in place of this one. Raises MpdLost when MPD is no longer there.
     void reconnect();
+
+    // Raises StoreError: MPD's answer brought more than the question can have an answer to (a
+    // broken or hostile server). The connection is of no further use.
+    [[noreturn]] void tooMuch(const std::string& doing);
 
 private:
     struct Close {
