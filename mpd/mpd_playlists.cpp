@@ -166,6 +166,18 @@ std::vector<std::string> urisOf(const player::Playlist& p) {
     return uris;
 }
 
+// The queue becomes `uris` in one step: built under a temporary name first, then cleared and
+// loaded in one command list that MPD runs without other clients in between.
+void replaceQueue(MpdConnection& mpd, const std::vector<std::string>& uris,
+                  const std::string& doing) {
+    std::string temporary = temporaryName(kMpdQueueName);
+    buildPlaylist(mpd, temporary, uris, doing);
+    commandList(mpd, doing, [&] {
+        return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), temporary.c_str()) &&
+               mpd_send_rm(mpd.get(), temporary.c_str());
+    });
+}
+
 // Nullopt when written, else the reason it was left alone.
 std::optional<std::string> writeQueue(MpdConnection& mpd, const MpdPlaylist& before,
                                       const player::Playlist& now) {
@@ -192,12 +204,7 @@ std::optional<std::string> writeQueue(MpdConnection& mpd, const MpdPlaylist& bef
     }
     if (!allAddable(now))
         return "the queue holds entries that MPD cannot add again; left as it is";
-    std::string temporary = temporaryName(kMpdQueueName);
-    buildPlaylist(mpd, temporary, uris, doing);
-    commandList(mpd, doing, [&] {
-        return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), temporary.c_str()) &&
-               mpd_send_rm(mpd.get(), temporary.c_str());
-    });
+    replaceQueue(mpd, uris, doing);
     return std::nullopt;
 }
 
@@ -407,12 +414,7 @@ std::optional<std::string> restoreOnMpd(MpdConnection& mpd, const playlists::Und
                 mpd.fail(doing);
             return std::nullopt;
         }
-        std::string temporary = temporaryName(kMpdQueueName);
-        buildPlaylist(mpd, temporary, before, doing);
-        commandList(mpd, doing, [&] {
-            return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), temporary.c_str()) &&
-                   mpd_send_rm(mpd.get(), temporary.c_str());
-        });
+        replaceQueue(mpd, before, doing);
         return std::nullopt;
     }
     const std::string doing = "restoring playlist \"" + item.name + "\"";
