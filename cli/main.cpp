@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/config_file.h"
+#include "cli/follow_command.h"
 #include "cli/install_paths.h"
 #include "cli/serve_command.h"
 #include "cli/suggestion.h"
@@ -108,6 +109,8 @@ int main(int argc, char** argv) {
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
     demo->add_option("--data", data, "Demo data folder");
 
+    chartloom::cli::FollowCommand follow(app);
+
     CLI::App* configShow = app.add_subcommand(
         "config", "Show the configuration file read and the option defaults in force");
     configShow->fallthrough();
@@ -149,6 +152,8 @@ int main(int argc, char** argv) {
     if (*configShow)
         return configCommand(config->as<std::string>(), onCommandLine(argc, argv, "--config"),
                              shared);
+    if (follow.chosen())
+        return follow.run(shared);
     for (SessionOptions* o : {&menuOptions, &runOptions}) {
         o->library = shared.library.value_or("");
         o->playlists = shared.playlists;
