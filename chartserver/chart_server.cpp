@@ -111,6 +111,7 @@ ChartServer::ChartServer(ChartServerOptions options) : state_(std::make_unique<S
     HttpServerOptions http;
     http.bind = s.options.bind;
     http.port = s.options.port;
+    http.workers = s.options.workers;
     auto refusals = [&s](int status) {
         if (s.options.requestLog)
             s.options.requestLog("- - " + std::to_string(status) + " - 0ms (malformed request)");

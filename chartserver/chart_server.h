@@ -35,6 +35,9 @@ struct ChartServerOptions {
     std::function<void(const std::string&)> requestLog;
     // Problems worth telling (cache unusable, the service refusing); none when empty.
     std::function<void(const std::string&)> report;
+    // Threads that answer requests. A service inside one command, whose plug-in asks one thing
+    // at a time, needs few.
+    size_t workers = 16;
 };
 
 class ChartServer {

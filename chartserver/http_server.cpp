@@ -179,7 +179,8 @@ struct HttpServer::Loop {
             bool accepting =
                 now >= acceptPausedUntil && connections.size() < options.maxConnections;
             fds.push_back({listener.get(), static_cast<short>(accepting ? POLLIN : 0), 0});
-            Clock::time_point nearest = now + std::chrono::seconds(1);
+            // With nothing due, the wait has no end: stop() and the workers wake the loop.
+            Clock::time_point nearest = Clock::time_point::max();
             if (!accepting && acceptPausedUntil > now)
                 nearest = std::min(nearest, acceptPausedUntil);
             for (auto& [id, c] : connections) {
@@ -193,9 +194,12 @@ struct HttpServer::Loop {
                 if (c.phase != Phase::Handling)
                     nearest = std::min(nearest, c.deadline);
             }
-            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nearest - now);
-            int rc = ::poll(fds.data(), fds.size(),
-                            static_cast<int>(std::max<int64_t>(0, wait.count() + 1)));
+            int timeout = -1;
+            if (nearest != Clock::time_point::max()) {
+                auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nearest - now);
+                timeout = static_cast<int>(std::clamp<int64_t>(wait.count() + 1, 0, 60'000));
+            }
+            int rc = ::poll(fds.data(), fds.size(), timeout);
             if (rc < 0 && errno != EINTR)
                 break;
             now = Clock::now();

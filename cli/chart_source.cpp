@@ -28,6 +28,7 @@ ChartSource::ChartSource(const std::optional<std::string>& charts, const LastfmS
     }
     chartserver::ChartServerOptions options;
     options.report = reportToStderr;
+    options.workers = 2;  // the plug-in's requests come one at a time
     try {
         if (*charts == "lastfm") {
             // Taken before routeTo() points http_proxy at the bridge itself.

@@ -9,7 +9,7 @@ namespace {
 
 using mpd::SkipReason;
 using mpd::SongRef;
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 std::string songName(const SongRef& song) {
     if (song.artist.empty() && song.title.empty())

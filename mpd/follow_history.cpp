@@ -20,6 +20,7 @@ void createSchema(SqliteDb& db) {
         "CREATE TABLE IF NOT EXISTS history (uri TEXT NOT NULL, artist TEXT NOT NULL,"
         " event TEXT NOT NULL, at INTEGER NOT NULL)");
     db.exec("CREATE INDEX IF NOT EXISTS history_at ON history (at)");
+    db.exec("CREATE INDEX IF NOT EXISTS history_uri ON history (uri, at)");
     setup.commit();
 }
 
@@ -83,6 +84,9 @@ void FollowHistory::open(Access access) {
         // Readers and one writer at a time, across processes, without blocking each other.
         db_->pragma("journal_mode=WAL");
         db_->exec("PRAGMA synchronous=NORMAL");
+        // A round reads the window's rows through the index: a small cache serves, and a
+        // process that runs for weeks does not grow with the file.
+        db_->exec("PRAGMA cache_size=-256");
         createSchema(*db_);
         inFile_ = true;
     } catch (const SqliteError& e) {
@@ -134,17 +138,22 @@ void FollowHistory::record(Event event, const std::vector<SongRef>& songs, int64
     }
 }
 
-std::unordered_set<std::string> FollowHistory::since(int64_t since) {
-    std::unordered_set<std::string> uris;
+std::unordered_set<std::string> FollowHistory::recordedSince(int64_t since,
+                                                             const std::vector<SongRef>& songs) {
+    std::unordered_set<std::string> found;
     try {
-        Statement select(*db_, "SELECT DISTINCT uri FROM history WHERE at >= ?1");
-        select.bind(1, since);
-        while (select.step())
-            uris.emplace(select.blob(0));
+        Statement select(*db_, "SELECT 1 FROM history WHERE uri = ?1 AND at >= ?2 LIMIT 1");
+        for (const SongRef& song : songs) {
+            select.bindText(1, song.uri);
+            select.bind(2, since);
+            if (select.step())
+                found.insert(song.uri);
+            select.reset();
+        }
     } catch (const SqliteError& e) {
         failed("cannot be read", e);
     }
-    return uris;
+    return found;
 }
 
 void FollowHistory::forget(int64_t before) {

@@ -41,8 +41,9 @@ public:
 
     // `at` in seconds since the epoch. A write that fails is reported, not raised.
     void record(Event event, const std::vector<SongRef>& songs, int64_t at);
-    // The URIs recorded at `since` or later.
-    std::unordered_set<std::string> since(int64_t since);
+    // Those of `songs` recorded at `since` or later. One look-up per song, so that neither the
+    // time nor the memory a round takes grows with the history.
+    std::unordered_set<std::string> recordedSince(int64_t since, const std::vector<SongRef>& songs);
     // Removes the rows from before `before`.
     void forget(int64_t before);
     // False once the history lives in memory only.

@@ -244,9 +244,10 @@ FollowLoop::Outcome FollowLoop::topUp() {
     PickContext context;
     for (const SongRef& song : queue)
         context.queued.insert(song.uri);
-    if (settings_.historyHours > 0)
-        context.recent =
-            history_.since(now() - static_cast<int64_t>(settings_.historyHours * 3600));
+    if (settings_.historyHours > 0) {
+        context.recent = history_.recordedSince(
+            now() - static_cast<int64_t>(settings_.historyHours * 3600), found.songs);
+    }
     size_t spacing = settings_.mode == FollowMode::charts ? 0 : settings_.spacing;
     for (size_t i = queue.size() - std::min(queue.size(), spacing); i < queue.size(); ++i)
         context.lastArtists.push_back(queue[i].artist);

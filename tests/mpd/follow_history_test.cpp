@@ -29,6 +29,15 @@ SongRef song(const std::string& uri) {
     return {uri, "Artist of " + uri, "Title"};
 }
 
+std::vector<SongRef> songs(const std::vector<std::string>& uris) {
+    std::vector<SongRef> out;
+    for (const auto& u : uris)
+        out.push_back(song(u));
+    return out;
+}
+
+const std::vector<SongRef> kAsked = songs({"old.flac", "a.flac", "b.flac", "never.flac"});
+
 TEST(FollowHistory, AnswersItsWindowAfterARestart) {
     ScratchDir dir;
     const auto file = dir.path() / "state/chartloom/history.sqlite";
@@ -51,12 +60,12 @@ TEST(FollowHistory, AnswersItsWindowAfterARestart) {
                                            {5001, {"a.flac"}},
                                            {6001, {}}}) {
         SCOPED_TRACE(c.since);
-        auto found = again.since(c.since);
+        auto found = again.recordedSince(c.since, kAsked);
         EXPECT_EQ(std::set<std::string>(found.begin(), found.end()),
                   std::set<std::string>(c.uris.begin(), c.uris.end()));
     }
     again.forget(5000);
-    EXPECT_THAT(again.since(0), UnorderedElementsAre("a.flac", "b.flac"));
+    EXPECT_THAT(again.recordedSince(0, kAsked), UnorderedElementsAre("a.flac", "b.flac"));
     EXPECT_THAT(report.lines, IsEmpty());
 }
 
@@ -66,15 +75,20 @@ TEST(FollowHistory, TwoWritersAtOnceLoseNothing) {
     Lines first, second;
     FollowHistory a(file, first.sink()), b(file, second.sink());
     constexpr int kRows = 200;
-    auto write = [](FollowHistory& h, const std::string& prefix) {
+    std::vector<SongRef> all;
+    for (const char* prefix : {"a", "b"}) {
         for (int i = 0; i < kRows; ++i)
-            h.record(Event::added, {song(prefix + std::to_string(i))}, 100 + i);
+            all.push_back(song(prefix + std::to_string(i)));
+    }
+    auto write = [&](FollowHistory& h, size_t first) {
+        for (size_t i = first; i < first + kRows; ++i)
+            h.record(Event::added, {all[i]}, 100);
     };
-    std::thread other([&] { write(b, "b"); });
-    write(a, "a");
+    std::thread other([&] { write(b, kRows); });
+    write(a, 0);
     other.join();
-    EXPECT_EQ(a.since(0).size(), 2u * kRows);
-    EXPECT_EQ(b.since(0).size(), 2u * kRows);
+    EXPECT_EQ(a.recordedSince(0, all).size(), 2u * kRows);
+    EXPECT_EQ(b.recordedSince(0, all).size(), 2u * kRows);
     EXPECT_THAT(first.lines, IsEmpty());
     EXPECT_THAT(second.lines, IsEmpty());
 }
@@ -107,9 +121,9 @@ TEST(FollowHistory, AFileItCannotUseIsLeftAloneWithOneLine) {
         EXPECT_THAT(report.lines[0], HasSubstr(file.string()));
         EXPECT_THAT(report.lines[0], HasSubstr("empty history"));
         EXPECT_FALSE(history.inFile());
-        EXPECT_THAT(history.since(0), IsEmpty());
-        history.record(Event::added, {song("x.flac")}, 10);
-        EXPECT_THAT(history.since(0), UnorderedElementsAre("x.flac"));
+        EXPECT_THAT(history.recordedSince(0, kAsked), IsEmpty());
+        history.record(Event::added, {song("a.flac")}, 10);
+        EXPECT_THAT(history.recordedSince(0, kAsked), UnorderedElementsAre("a.flac"));
         EXPECT_EQ(report.lines.size(), 1u);
         EXPECT_EQ(ScratchDir::read(file), before);
     }
