@@ -221,13 +221,17 @@ TEST_F(FollowCli, OnceAddsWhatEachModeFinds) {
             EXPECT_NE(artistOf(expected[i]), artistOf(expected[i - 1])) << expected[i];
         EXPECT_EQ(events(r).back()["seed"]["uri"], parklife);
     }
-    // The human line.
+    // The human line; in random mode too, still at the end of the queue.
     queueUp({parklife}, 0);
+    mpd->command("random 1");
     fs::remove(history());
     ChildResult r = once({"--mode", "charts"});
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_THAT(r.err, HasSubstr("random mode is on"));
     EXPECT_THAT(r.err, HasSubstr("added 3 after \"Blur - Parklife\": Blur - Song 2, Blur - "
                                  "Tender, Blur - Beetlebum\n"));
+    EXPECT_EQ(queue(), std::vector<std::string>({parklife, uri("Blur", "Song 2"),
+                                                 uri("Blur", "Tender"), uri("Blur", "Beetlebum")}));
 }
 
 TEST_F(FollowCli, OnceAndDryRunExitCodes) {
@@ -239,15 +243,17 @@ TEST_F(FollowCli, OnceAndDryRunExitCodes) {
         int exitCode;
         std::string says;  // on stderr
         size_t queueAfter;
+        bool historyFile;  // made
     };
     const std::vector<Case> cases = {
-        {{parklife, uri("Blur", "Song 2"), uri("Blur", "Tender")}, 0, {}, 0, "waiting", 3},
-        {{}, {}, {}, 0, "waiting: nothing plays and the queue is empty", 0},
-        {{parklife}, {}, {"--mode", "charts"}, 0, "added 3 after", 4},  // stopped: the last
-        {{uri("Nobody", "Unknown")}, 0, {}, 1, "nothing for \"Nobody - Unknown\"", 1},
-        {{parklife}, 0, {"--dry-run"}, 0, "would add 3 after", 1},
-        {{parklife}, 0, {"--mode", "loud"}, 2, "--mode", 1},
-        {{parklife}, 0, {"--ahead", "0"}, 2, "--ahead", 1},
+        {{parklife, uri("Blur", "Song 2"), uri("Blur", "Tender")}, 0, {}, 0, "waiting", 3, true},
+        {{}, {}, {}, 0, "waiting: nothing plays and the queue is empty", 0, true},
+        {{parklife}, {}, {"--mode", "charts"}, 0, "added 3 after", 4, true},  // stopped: the last
+        {{uri("Nobody", "Unknown")}, 0, {}, 1, "nothing for \"Nobody - Unknown\"", 1, true},
+        // A dry run writes no history, not even the file.
+        {{parklife}, 0, {"--dry-run"}, 0, "would add 3 after", 1, false},
+        {{parklife}, 0, {"--mode", "loud"}, 2, "--mode", 1, false},
+        {{parklife}, 0, {"--ahead", "0"}, 2, "--ahead", 1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args) + " " + c.says);
@@ -257,9 +263,8 @@ TEST_F(FollowCli, OnceAndDryRunExitCodes) {
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_THAT(r.err, HasSubstr(c.says));
         EXPECT_EQ(queue().size(), c.queueAfter);
+        EXPECT_EQ(fs::exists(history()), c.historyFile);
     }
-    // A dry run writes no history, not even the file.
-    EXPECT_FALSE(fs::exists(history()));
     mpd->stop();
     ChildResult r = once({});
     EXPECT_EQ(r.exitCode, 2);

@@ -113,6 +113,7 @@ protected:
             FollowLoop loop(host, history, report, settings);
             made.set_value(&loop);
             outcome = loop.run();
+            stopped.get_future().wait();  // the loop lives until stop() is done with it
             EXPECT_TRUE(host.violations().list().empty());
         });
         loop = running.get();
@@ -121,6 +122,7 @@ protected:
         if (!thread.joinable())
             return;
         loop->stop();
+        stopped.set_value();
         thread.join();
         EXPECT_EQ(outcome, FollowLoop::Outcome::stopped);
     }
@@ -133,6 +135,7 @@ protected:
     Recorder report;
     std::thread thread;
     FollowLoop* loop = nullptr;
+    std::promise<void> stopped;
     FollowLoop::Outcome outcome = FollowLoop::Outcome::done;
 };
 
