@@ -42,14 +42,6 @@ std::string uri(const std::string& artist, const std::string& title) {
     return artist + "/" + title + ".flac";
 }
 
-std::string similar(const std::vector<std::pair<std::string, int>>& artists) {
-    std::string xml = "<similarartists artist=\"x\">";
-    for (const auto& [name, match] : artists)
-        xml += "<artist><name>" + name + "</name><match>" + std::to_string(match) +
-               "</match></artist>";
-    return xml + "</similarartists>";
-}
-
 std::string artistOf(const std::string& u) {
     return u.substr(0, u.find('/'));
 }
@@ -72,7 +64,7 @@ protected:
     void feed(const std::string& artist, const std::vector<std::string>& top,
               const std::vector<std::pair<std::string, int>>& like) {
         writeFile(dir.path() / "feeds" / artist / "toptracks.xml", topTracks(top));
-        writeFile(dir.path() / "feeds" / artist / "similar.xml", similar(like));
+        writeFile(dir.path() / "feeds" / artist / "similar.xml", similarArtists(like));
     }
     std::vector<std::string> args(std::vector<std::string> extra) {
         std::vector<std::string> a = {"follow", "--mpd",          mpd->address(),    "--charts",

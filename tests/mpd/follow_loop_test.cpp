@@ -12,6 +12,7 @@
 
 #include "chartserver/chart_server.h"
 #include "mpd/follow_loop.h"
+#include "tests/cli/cli_documents.h"
 #include "tests/support/flac_file.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/mpd_daemon.h"
@@ -24,6 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using chartloom::testing::MpdDaemon;
 using chartloom::testing::ScratchDir;
+using chartloom::testing::topTracks;
 using chartloom::testing::writeFile;
 using ::testing::HasSubstr;
 
@@ -72,22 +74,13 @@ private:
     std::vector<std::string> lines_;
 };
 
-std::string chart(const std::vector<std::string>& titles) {
-    std::string xml = "<mostknowntracks artist=\"x\">";
-    int reach = 1000;
-    for (const auto& t : titles)
-        xml += "<track><name>" + t + "</name><reach>" + std::to_string(reach -= 100) +
-               "</reach></track>";
-    return xml + "</mostknowntracks>";
-}
-
 class FollowLoopTest : public ::testing::Test {
 protected:
     FollowLoopTest() {
         for (const char* title : {"Parklife", "Song 2", "Tender"})
             song("Blur", title);
         writeFile(dir.path() / "feeds/Blur/toptracks.xml",
-                  chart({"Song 2", "Parklife", "Tender", "Beetlebum"}));
+                  topTracks({"Song 2", "Parklife", "Tender", "Beetlebum"}));
         mpd = std::make_unique<MpdDaemon>(dir.path() / "music");
         charts = std::make_unique<chartserver::ChartServer>(dir.path() / "feeds");
         proxy = std::make_unique<chartloom::testing::ScopedHttpProxy>(charts->port());
