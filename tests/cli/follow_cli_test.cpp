@@ -85,7 +85,7 @@ protected:
         extra.push_back("--once");
         return runChild(CHARTLOOM_BIN, args(extra), ChildOptions{env(), 30s, {}});
     }
-    // Puts these songs (by artist and title) in the queue; plays the one at `play`, if any.
+    // Makes these songs the queue; plays the one at position `play`, if any.
     void queueUp(const std::vector<std::string>& uris, std::optional<int> play = std::nullopt) {
         mpd->command("clear");
         for (const auto& u : uris)
@@ -150,11 +150,11 @@ protected:
             out.push_back(json::parse(line));
         return out;
     }
-    // The URIs of the songs of its "added" (or "would_add") events.
-    static std::vector<std::string> added(const ChildResult& r, const char* name = "added") {
+    // The URIs of the songs of its "added" events.
+    static std::vector<std::string> added(const ChildResult& r) {
         std::vector<std::string> out;
         for (const json& e : events(r)) {
-            if (e["event"] == name) {
+            if (e["event"] == "added") {
                 for (const json& song : e["songs"])
                     out.push_back(song["uri"]);
             }
