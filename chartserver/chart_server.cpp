@@ -16,7 +16,6 @@ constexpr const char* kXml = "text/xml; charset=utf-8";
 constexpr const char* kText = "text/plain; charset=utf-8";
 // Upstream requests run at once up to this many (each waits on Last.fm for up to the budget,
 // the rate keeps them polite), and this many more may wait for a thread.
-constexpr std::size_t kUpstreamThreads = 16;
 constexpr std::size_t kUpstreamWaiting = 256;
 
 std::filesystem::path canonicalFolder(const std::filesystem::path& feeds) {
@@ -129,8 +128,8 @@ ChartServer::ChartServer(ChartServerOptions options) : state_(std::make_unique<S
     if (s.options.lastfm) {
         auto report = s.options.report ? s.options.report : [](const std::string&) {};
         s.bridge = std::make_unique<LastfmBridge>(*s.options.lastfm, report);
-        s.upstream =
-            std::make_unique<UpstreamQueue<BridgeAnswer>>(kUpstreamThreads, kUpstreamWaiting);
+        s.upstream = std::make_unique<UpstreamQueue<BridgeAnswer>>(s.options.upstreamWorkers,
+                                                                   kUpstreamWaiting);
     }
     auto refusals = [&s](int status) {
         if (s.options.requestLog)

@@ -28,6 +28,9 @@ ChartSource::ChartSource(const std::optional<std::string>& charts, const LastfmS
     }
     chartserver::ChartServerOptions options;
     options.report = reportToStderr;
+    // The plug-in's requests come one at a time.
+    options.limits.threads = 1;
+    options.upstreamWorkers = 2;
     try {
         if (*charts == "lastfm") {
             // Taken before routeTo() points http_proxy at the bridge itself.

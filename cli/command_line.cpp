@@ -217,6 +217,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
     demo->add_option("--data", line.demoData, "Demo data folder");
 
+    CLI::Option* followMpd = addFollowCommand(app, line.follow);
+    CLI::App* follow = app.get_subcommand("follow");
+
     CLI::App* undo = app.add_subcommand(
         "undo", "Put back what the last change to playlists or MPD's queue replaced");
     undo->add_flag("--list", line.undoList, "List the changes that can be undone, newest first");
@@ -266,6 +269,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 
     if (running == configShow) {
         line.command = Command::config;
+        return line;
+    }
+    if (running == follow) {
+        // Follow always uses MPD: --mpd may be left out, and names another MPD when given.
+        if (followMpd->count() > 0 && !followMpd->results().empty())
+            line.follow.mpd = followMpd->results().front();
+        line.command = Command::follow;
         return line;
     }
     session.library = shared.library.value_or("");
@@ -322,6 +332,8 @@ int runCommandLine(const CommandLine& line) {
             return demoCommand(line.demoData);
         case Command::undo:
             return undoCommand(line.undoList);
+        case Command::follow:
+            return followCommand(line.follow, line.shared);
     }
     return 2;
 }

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "cli/config_file.h"
+#include "cli/follow_command.h"
 #include "cli/serve_command.h"
 #include "cli/session.h"
 
 namespace chartloom::cli {
 
-enum class Command { help, version, serve, menu, run, scan, demo, config, undo };
+enum class Command { help, version, serve, menu, run, scan, demo, config, undo, follow };
 
 struct CommandLine {
     Command command = Command::help;
@@ -31,6 +32,7 @@ struct CommandLine {
     std::optional<std::string> scanIndex;
     std::string demoData;
     bool undoList = false;
+    FollowOptions follow;
 };
 
 // `args` are the words after the program's name.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mpd/mpd_address.h"
+#include "toolbase/store_error.h"
 
 struct mpd_connection;
 
@@ -16,6 +17,11 @@ namespace chartloom::mpd {
 // StoreError instead (exit 2).
 struct MpdLost : std::runtime_error {
     using std::runtime_error::runtime_error;
+};
+
+// MPD refused the password, or a command for lack of permission: trying again will not help.
+struct MpdRefused : StoreError {
+    using StoreError::StoreError;
 };
 
 // MPD answered a command with an error other than a refusal.
@@ -39,7 +45,7 @@ private:
 class MpdConnection {
 public:
     // Connects and gives the address's password. Raises StoreError naming the address and
-    // MPD's own text when MPD is not there or refuses.
+    // MPD's own text when MPD is not there, MpdRefused when it refuses the password.
     explicit MpdConnection(const MpdAddress& address);
     MpdConnection(MpdConnection&&) noexcept = default;
     MpdConnection& operator=(MpdConnection&&) noexcept = default;
@@ -48,7 +54,7 @@ public:
     mpd_connection* get() const { return connection_.get(); }
     const MpdAddress& address() const { return address_; }
 
-    // After a libmpdclient call failed: raises StoreError for a refusal, MpdCommandError for
+    // After a libmpdclient call failed: raises MpdRefused for a refusal, MpdCommandError for
     // another error answer (the connection goes on), MpdLost when the connection is broken.
     // `doing` completes "while ...".
     [[noreturn]] void fail(const std::string& doing);

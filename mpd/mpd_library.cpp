@@ -205,6 +205,15 @@ size_t mpdSongCount(MpdConnection& mpd) {
     return songs;
 }
 
+int64_t mpdDatabaseTime(MpdConnection& mpd) {
+    mpd_stats* stats = mpd_run_stats(mpd.get());
+    if (!stats)
+        mpd.fail("reading the database's time");
+    auto updated = static_cast<int64_t>(mpd_stats_get_db_update_time(stats));
+    mpd_stats_free(stats);
+    return updated;
+}
+
 void loadMpdLibrary(MpdConnection& mpd, const library::TrackSink& sink,
                     std::vector<std::string>& notes, unsigned window) {
     PlayCounts counts = readPlayCounts(mpd, notes, mpdSongCount(mpd));
