@@ -12,15 +12,21 @@
 #include "cli/serve_command.h"
 #include "cli/session.h"
 
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
 namespace chartloom::cli {
 
-enum class Command { help, version, serve, menu, run, scan, demo, config, undo, follow };
+enum class Command { help, version, serve, menu, run, scan, demo, config, undo, follow, playlists };
 
 struct CommandLine {
     Command command = Command::help;
     std::string text;  // what --help or --version prints
 
     // The configuration file read, and whether --config named it.
+    std::string configPath;
     ConfigFile config;
     bool configGiven = false;
     SharedOptions shared;  // command line over configuration file
@@ -34,6 +40,16 @@ struct CommandLine {
     bool undoList = false;
     FollowOptions follow;
 };
+
+// The commands and the options of each, as the table defines them.
+struct CommandTable {
+    CLI::App *serve, *menu, *run, *scan, *demo, *follow, *undo, *config, *playlists;
+    CLI::Option *menuMpd, *runMpd, *followMpd, *playlistsMpd;
+};
+
+// The option table: every command and option of `app`, bound to `line`'s fields. The one
+// source of --help, the man page and the shell completion.
+CommandTable defineCommandLine(CLI::App& app, CommandLine& line);
 
 // `args` are the words after the program's name.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
