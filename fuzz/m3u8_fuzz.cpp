@@ -9,6 +9,7 @@
 #include "toolbase/store_error.h"
 
 using namespace chartloom::playlists;
+using chartloom::StoreError;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PlaylistFile read;
