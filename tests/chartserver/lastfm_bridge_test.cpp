@@ -365,7 +365,7 @@ TEST_F(LiveCharts, AFailedWriteLosesNeitherTheCacheNorLaterWrites) {
     auto server = start(options());
     ASSERT_EQ(get(*server, "Blur").status, 200);
     runSql(options().cacheFile,
-           "CREATE TRIGGER full BEFORE INSERT ON feeds"
+           "CREATE TRIGGER full BEFORE INSERT ON answers"
            " BEGIN SELECT RAISE(FAIL, 'database or disk is full'); END");
     EXPECT_EQ(get(*server, "Oasis").status, 200);  // answered, not stored
     EXPECT_EQ(get(*server, "Blur").status, 200);
