@@ -14,7 +14,7 @@ LastfmBridge::LastfmBridge(const LastfmOptions& options, std::shared_ptr<FeedCac
                     options.offline,
                     options.budget},
                    std::move(cache), std::move(report), options.proxy,
-                   {options.firstRetry, options.secondRetry}),
+                   {options.firstRetry, options.secondRetry, options.attemptLimit}),
       apiKey_(options.apiKey),
       rootUrl_(options.rootUrl),
       rate_(options.rate) {}

@@ -29,8 +29,9 @@ struct LastfmOptions {
     double rate = 4;  // upstream requests per second, over all callers
     bool offline = false;
     UpstreamProxy proxy;  // for upstream requests; the environment is never consulted
-    // Retries wait these, and everything ends within the budget.
+    // Retries wait these, one try ends within the attempt limit, everything within the budget.
     std::chrono::milliseconds firstRetry{1000}, secondRetry{2000}, budget{19000};
+    std::chrono::milliseconds attemptLimit{5000};
 };
 
 class LastfmBridge : public CachedBridge {

@@ -33,7 +33,7 @@ ListenBrainzBridge::ListenBrainzBridge(const ListenBrainzOptions& options,
                     options.offline,
                     options.budget},
                    std::move(cache), std::move(report), options.proxy,
-                   {options.firstRetry, options.secondRetry}),
+                   {options.firstRetry, options.secondRetry, options.attemptLimit}),
       options_(options),
       musicbrainzRate_(options.musicbrainzRate),
       listenbrainzRate_(options.listenbrainzRate) {}

@@ -41,7 +41,9 @@ struct ListenBrainzOptions {
     UpstreamProxy proxy;          // for upstream requests; the environment is never consulted
     double musicbrainzRate = 1;   // requests per second
     double listenbrainzRate = 2;  // until ListenBrainz's headers say how much it allows
+    // Retries wait these, one try ends within the attempt limit, everything within the budget.
     std::chrono::milliseconds firstRetry{1000}, secondRetry{2000}, budget{19000};
+    std::chrono::milliseconds attemptLimit{5000};
 };
 
 class ListenBrainzBridge : public CachedBridge {

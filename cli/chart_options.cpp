@@ -86,6 +86,10 @@ chartserver::LastfmOptions resolveLastfm(const LastfmSettings& s) {
     options.rate = s.rate;
     options.offline = s.offline;
     options.proxy = chartserver::UpstreamProxy::fromEnvironment();
+    options.firstRetry = s.firstRetry;
+    options.secondRetry = s.secondRetry;
+    options.budget = s.budget;
+    options.attemptLimit = s.attemptLimit;
     return options;
 }
 
@@ -120,6 +124,10 @@ chartserver::ListenBrainzOptions resolveListenBrainz(const LastfmSettings& s) {
     options.maxAgeDays = s.maxAgeDays;
     options.offline = s.offline;
     options.proxy = chartserver::UpstreamProxy::fromEnvironment();
+    options.firstRetry = s.firstRetry;
+    options.secondRetry = s.secondRetry;
+    options.budget = s.budget;
+    options.attemptLimit = s.attemptLimit;
     return options;
 }
 

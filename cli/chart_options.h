@@ -2,6 +2,7 @@
 // ListenBrainz's.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,10 @@ struct LastfmSettings {
     std::string labsUrl = chartserver::kLabsRoot;
     std::string musicbrainzUrl = chartserver::kMusicBrainzRoot;
     std::string similarAlgorithm = chartserver::kSimilarAlgorithm;
+    // How long the bridges wait: no options, the plug-in's patience sets them; tests shorten
+    // them.
+    std::chrono::milliseconds firstRetry{1000}, secondRetry{2000}, budget{19000};
+    std::chrono::milliseconds attemptLimit{5000};
 };
 
 // --lastfm-url, --cache, --max-age, --rate, --offline, --listenbrainz-url, --labs-url,

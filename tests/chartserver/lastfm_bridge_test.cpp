@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include "chartserver/chart_server.h"
+#include "tests/chartserver/cache_sql.h"
 #include "tests/chartserver/fake_lastfm.h"
 #include "tests/chartserver/serve_raw_http.h"
 #include "tests/support/child_process.h"
@@ -283,13 +284,6 @@ TEST_F(LiveCharts, ConcurrentRequestsForOneFeedShareOneCall) {
         EXPECT_EQ(answer.status, 200);
         EXPECT_EQ(answer.body, answers[0].body);
     }
-}
-
-void runSql(const fs::path& file, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
 }
 
 TEST_F(LiveCharts, AnUnusableOrEmptyAnswerNeverReplacesACachedChart) {
