@@ -75,13 +75,16 @@ install: build
 package: build
 	cd build && cpack -G DEB
 
-# The package unpacked into a temporary root runs from there, finding its own pieces.
+# The package unpacked into a temporary root runs from there, finding its own pieces; its user
+# unit starts the program where the package puts it.
 check-package: package
 	@root=$$(mktemp -d) && trap 'rm -rf "$$root"' EXIT && \
 	dpkg-deb -x build/chartloom_*.deb "$$root" && \
 	env -u CHARTLOOM_PLUGIN "$$root"/usr/bin/chartloom --version && \
 	env -u CHARTLOOM_PLUGIN "$$root"/usr/bin/chartloom demo > "$$root/demo.txt" 2>&1 && \
 	grep -q "plug-in $$root/usr/lib/chartloom/foo_chartloom.so" "$$root/demo.txt" && \
+	grep -qx "ExecStart=/usr/bin/chartloom follow" \
+	    "$$root"/usr/share/systemd/user/chartloom-follow.service && \
 	echo "package runs from $$root"
 
 demo:

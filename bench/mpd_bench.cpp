@@ -1,13 +1,7 @@
 // Loading MPD's database as the host's library over loopback, at 10,000, 50,000 and 100,000
 // songs, with and without play counts, to show how the load grows. Each load runs in a child
 // process of its own that prints the load's seconds; peak_MiB is that process's peak resident
-// memory.
-//
-// The music is made once per size in $CHARTLOOM_BENCH_DATA/mpd-N (default ./bench-data):
-// tiny FLAC files (a tenth of a second of silence, 8 kHz mono: one file that `flac` encoded,
-// copied with Vorbis comments ARTIST, TITLE, ALBUM and TRACKNUMBER added), 20 songs per
-// artist folder, every tenth song with a "playcount" sticker. MPD builds its database there
-// on the first start and reuses it afterwards.
+// memory. The music is mpd_music.h's.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -21,6 +15,7 @@
 #include "bench_child.h"
 #include "mpd/mpd_address.h"
 #include "mpd/mpd_library.h"
+#include "mpd_music.h"
 #include "player/host.h"
 #include "tests/support/flac_file.h"
 #include "tests/support/mpd_daemon.h"
@@ -29,56 +24,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using chartloom::bench::longRun;
+using chartloom::bench::mpdDataDir;
+using chartloom::bench::prepareMpdMusic;
 using chartloom::testing::ChildResult;
 using chartloom::testing::MpdDaemon;
 using chartloom::testing::runChild;
 
 std::string self;  // this program, for its child mode
 
-fs::path dataDir(size_t songs) {
-    const char* env = std::getenv("CHARTLOOM_BENCH_DATA");
-    return fs::absolute(env && *env ? env : "bench-data") / ("mpd-" + std::to_string(songs));
-}
-
-std::string uriOf(size_t song) {
-    char uri[96];
-    std::snprintf(uri, sizeof uri, "Artist %05zu/Album/%02zu Song %zu.flac", song / 20,
-                  song % 20 + 1, song);
-    return uri;
-}
-
-// Made once; a file named "complete" marks a finished set.
-void prepare(size_t songs) {
-    fs::path dir = dataDir(songs);
-    if (fs::exists(dir / "complete"))
-        return;
-    std::cerr << "making " << songs << " FLAC files and MPD's database in " << dir
-              << " (once)...\n";
-    fs::remove_all(dir);
-    for (size_t s = 0; s < songs; ++s) {
-        std::string artist = "Artist " + std::to_string(s / 20);
-        chartloom::testing::writeFlac(dir / "music" / uriOf(s),
-                                      {{"ARTIST", artist},
-                                       {"TITLE", "Song " + std::to_string(s)},
-                                       {"ALBUM", artist + " Album"},
-                                       {"TRACKNUMBER", std::to_string(s % 20 + 1)}},
-                                      std::chrono::milliseconds(100));
-    }
-    MpdDaemon mpd(dir / "music", {{}, dir / "home"});
-    std::vector<std::pair<std::string, std::string>> counts;
-    for (size_t s = 0; s < songs; s += 10)
-        counts.emplace_back(uriOf(s), "3");
-    mpd.setPlayCounts(counts);
-    // The same database without play counts, to tell the songs' part from the stickers'.
-    fs::create_directories(dir / "home-plain");
-    fs::copy_file(dir / "home" / "database", dir / "home-plain" / "database");
-    std::ofstream(dir / "complete") << "ok\n";
-}
-
 void BM_LoadMpdDatabase(benchmark::State& state, const char* home) {
     auto songs = static_cast<size_t>(state.range(0));
-    prepare(songs);
-    fs::path dir = dataDir(songs);
+    prepareMpdMusic(songs);
+    fs::path dir = mpdDataDir(songs);
     MpdDaemon mpd(dir / "music", {{}, dir / home});
     double peak = 0, total = 0;
     for (auto _ : state) {

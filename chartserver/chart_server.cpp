@@ -18,9 +18,7 @@ namespace {
 
 constexpr const char* kXml = "text/xml; charset=utf-8";
 constexpr const char* kText = "text/plain; charset=utf-8";
-// Upstream requests run at once up to this many (each waits on a service for up to the
-// budget, the rates keep them polite), and this many more may wait for a thread.
-constexpr std::size_t kUpstreamThreads = 16;
+// Upstream requests may wait for a thread up to this many.
 constexpr std::size_t kUpstreamWaiting = 256;
 // The plug-in gives up on a request after 20 s: every source asked shares this.
 constexpr std::chrono::milliseconds kPatience{19000};
@@ -142,8 +140,8 @@ struct ChartServer::State {
         }
         chain = std::make_unique<SourceChain>(std::move(sources), report);
         if (upstreamWork)
-            upstream =
-                std::make_unique<UpstreamQueue<BridgeAnswer>>(kUpstreamThreads, kUpstreamWaiting);
+            upstream = std::make_unique<UpstreamQueue<BridgeAnswer>>(options.upstreamWorkers,
+                                                                     kUpstreamWaiting);
     }
 
     Answer answerOf(FeedKind feed, const std::string& artist, BridgeAnswer a) const {
@@ -212,7 +210,13 @@ struct ChartServer::State {
 };
 
 ChartServer::ChartServer(const std::filesystem::path& feeds, const std::string& bind, int port)
-    : ChartServer(ChartServerOptions{feeds, std::nullopt, bind, port, {}, {}, {}, {}, {}, {}}) {}
+    : ChartServer([&] {
+          ChartServerOptions options;
+          options.feeds = feeds;
+          options.bind = bind;
+          options.port = port;
+          return options;
+      }()) {}
 
 ChartServer::ChartServer(ChartServerOptions options) : state_(std::make_unique<State>()) {
     State& s = *state_;

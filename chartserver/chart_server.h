@@ -63,6 +63,9 @@ struct ChartServerOptions {
     // Problems worth telling (cache unusable, the service refusing); none when empty.
     std::function<void(const std::string&)> report;
     HttpLimits limits;
+    // Threads that ask upstream at once. A service inside one command, whose plug-in asks one
+    // thing at a time, needs few (and its HTTP side one thread: limits.threads).
+    size_t upstreamWorkers = 16;
     std::optional<ListenBrainzOptions> listenbrainz;
     // The sources are asked in this order: feeds, lastfm, listenbrainz (those given), then
     // these.

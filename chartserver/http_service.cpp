@@ -23,7 +23,10 @@ namespace chartloom::chartserver {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::chrono::milliseconds kWatchInterval{200};
+// The readiness time of a connection whose head was overdue and that was cut off.
+constexpr Clock::time_point kCutOff = Clock::time_point::max();
+// A deadline is looked at this late at most, so that connections due together are cut in one go.
+constexpr std::chrono::milliseconds kWatchSlack{50};
 
 UniqueFd listenOn(const std::string& bind, int port) {
     addrinfo hints{};
@@ -166,6 +169,7 @@ struct HttpService::Impl {
             connection->opened = connection->readySince = Clock::now();
             self->connections.insert(connection);
             *context = connection;
+            self->wake.notify_all();  // a head is due from it
         } else {
             auto* connection = static_cast<Connection*>(*context);
             self->connections.erase(connection);
@@ -197,6 +201,7 @@ struct HttpService::Impl {
         if (Connection* connection = connectionOf(c)) {
             connection->inRequest = false;
             connection->readySince = Clock::now();
+            self->wake.notify_all();
         }
     }
 
@@ -330,18 +335,28 @@ struct HttpService::Impl {
     }
 
     // Cuts connections whose next request head is overdue; MHD's own time-out only sees
-    // silence, not a head that trickles in.
+    // silence, not a head that trickles in. Sleeps until the next deadline, and without any
+    // while no connection waits for a head (an idle service takes no CPU).
     void watchDeadlines() {
         std::unique_lock lock(mutex);
-        while (!wake.wait_for(lock, kWatchInterval, [this] { return stopping; })) {
-            Clock::time_point now = Clock::now();
+        while (!stopping) {
+            Clock::time_point now = Clock::now(), next = Clock::time_point::max();
             for (Connection* connection : connections) {
-                if (!connection->inRequest && now - connection->readySince > limits.headDeadline &&
-                    connection->fd >= 0) {
+                if (connection->inRequest || connection->fd < 0 ||
+                    connection->readySince == kCutOff)
+                    continue;
+                Clock::time_point due = connection->readySince + limits.headDeadline;
+                if (now > due) {
                     ::shutdown(connection->fd, SHUT_RDWR);
-                    connection->readySince = Clock::time_point::max() - limits.headDeadline;
+                    connection->readySince = kCutOff;
+                } else {
+                    next = std::min(next, due);
                 }
             }
+            if (next == Clock::time_point::max())
+                wake.wait(lock);
+            else
+                wake.wait_until(lock, next + kWatchSlack);
         }
     }
 

@@ -62,6 +62,9 @@ ChartSource::ChartSource(const std::optional<std::string>& charts, const LastfmS
     chartserver::ChartServerOptions options;
     options.report = reportToStderr;
     options.observe = [causes = causes_](const chartserver::ChartEvent& e) { causes->note(e); };
+    // The plug-in's requests come one at a time.
+    options.limits.threads = 1;
+    options.upstreamWorkers = 2;
     try {
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (std::find(items.begin(), items.begin() + static_cast<long>(i), items[i]) !=

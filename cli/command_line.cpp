@@ -153,14 +153,14 @@ bool given(const std::vector<std::string>& args, std::string_view option) {
 
 }  // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string>& args) {
-    CommandLine line;
-    CLI::App app{"chartloom: playlists from an artist's charts, on your own music library",
-                 "chartloom"};
+CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
+    app.description("chartloom: playlists from an artist's charts, on your own music library");
+    app.name("chartloom");
     app.require_subcommand(1);
     app.set_version_flag("--version", "chartloom " CHARTLOOM_VERSION);
 
-    std::string configFile = defaultConfigFile();
+    std::string& configFile = line.configPath;
+    configFile = defaultConfigFile();
     app.add_option("--config", configFile, "Read option defaults from this TOML file");
     SharedOptions& shared = line.shared;
     app.add_option("--library", shared.library, "Music folder, library index or library JSON file");
@@ -230,6 +230,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
     demo->add_option("--data", line.demoData, "Demo data folder");
 
+    CLI::Option* followMpd = addFollowCommand(app, line.follow);
+    CLI::App* follow = app.get_subcommand("follow");
+
     CLI::App* undo = app.add_subcommand(
         "undo", "Put back what the last change to playlists or MPD's queue replaced");
     undo->add_flag("--list", line.undoList, "List the changes that can be undone, newest first");
@@ -237,6 +240,27 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CLI::App* configShow = app.add_subcommand(
         "config", "Show the configuration file read and the option defaults in force");
     configShow->fallthrough();
+
+    CLI::App* playlists = app.add_subcommand(
+        "playlists", "List the playlists the other commands see (with --playlists or --mpd)");
+    playlists->fallthrough();
+    CLI::Option* playlistsMpd =
+        playlists->add_option("--mpd", "A running MPD's stored playlists and queue")
+            ->expected(0, 1);
+
+    return {serve,      menu,      run,     scan,   demo,      follow,      undo,
+            configShow, playlists, menuMpd, runMpd, followMpd, playlistsMpd};
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    CLI::App app;
+    auto [serve, menu, run, scan, demo, follow, undo, configShow, playlists, menuMpd, runMpd,
+          followMpd, playlistsMpd] = defineCommandLine(app, line);
+    const std::string& configFile = line.configPath;
+    SharedOptions& shared = line.shared;
+    SessionOptions& session = line.session;
+    ServeOptions& serveOptions = line.serve;
 
     // A word where the command goes that is no command: say so, and what was probably meant.
     if (!args.empty() && !args.front().starts_with("-")) {
@@ -286,6 +310,23 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 
     if (running == configShow) {
         line.command = Command::config;
+        return line;
+    }
+    if (running == playlists) {
+        if (playlistsMpd->count() > 0)
+            line.session.mpd =
+                playlistsMpd->results().empty() ? "" : playlistsMpd->results().front();
+        line.session.playlists = shared.playlists;
+        if (!line.session.mpd && !shared.playlists)
+            throw UsageError("playlists: give --playlists DIR or --mpd");
+        line.command = Command::playlists;
+        return line;
+    }
+    if (running == follow) {
+        // Follow always uses MPD: --mpd may be left out, and names another MPD when given.
+        if (followMpd->count() > 0 && !followMpd->results().empty())
+            line.follow.mpd = followMpd->results().front();
+        line.command = Command::follow;
         return line;
     }
     session.library = shared.library.value_or("");
@@ -344,6 +385,10 @@ int runCommandLine(const CommandLine& line) {
             return demoCommand(line.demoData);
         case Command::undo:
             return undoCommand(line.undoList);
+        case Command::follow:
+            return followCommand(line.follow, line.shared);
+        case Command::playlists:
+            return playlistsCommand(line.session);
     }
     return 2;
 }

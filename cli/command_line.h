@@ -8,18 +8,25 @@
 #include <vector>
 
 #include "cli/config_file.h"
+#include "cli/follow_command.h"
 #include "cli/serve_command.h"
 #include "cli/session.h"
 
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
 namespace chartloom::cli {
 
-enum class Command { help, version, serve, menu, run, scan, demo, config, undo };
+enum class Command { help, version, serve, menu, run, scan, demo, config, undo, follow, playlists };
 
 struct CommandLine {
     Command command = Command::help;
     std::string text;  // what --help or --version prints
 
     // The configuration file read, and whether --config named it.
+    std::string configPath;
     ConfigFile config;
     bool configGiven = false;
     SharedOptions shared;  // command line over configuration file
@@ -31,7 +38,18 @@ struct CommandLine {
     std::optional<std::string> scanIndex;
     std::string demoData;
     bool undoList = false;
+    FollowOptions follow;
 };
+
+// The commands and the options of each, as the table defines them.
+struct CommandTable {
+    CLI::App *serve, *menu, *run, *scan, *demo, *follow, *undo, *config, *playlists;
+    CLI::Option *menuMpd, *runMpd, *followMpd, *playlistsMpd;
+};
+
+// The option table: every command and option of `app`, bound to `line`'s fields. The one
+// source of --help, the man page and the shell completion.
+CommandTable defineCommandLine(CLI::App& app, CommandLine& line);
 
 // `args` are the words after the program's name.
 CommandLine parseCommandLine(const std::vector<std::string>& args);

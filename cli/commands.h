@@ -17,5 +17,7 @@ int scanCommand(const std::string& folder, const std::optional<std::string>& ind
 int demoCommand(const std::string& data);
 // Restores what the last change replaced; with `listOnly`, lists the changes kept.
 int undoCommand(bool listOnly);
+// The names of the playlists in the folder or MPD of `options`, one a line.
+int playlistsCommand(const SessionOptions& options);
 
 }  // namespace chartloom::cli

@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "cli/usage_error.h"
+#include "toolbase/file_read.h"
 #include "toolbase/terminal_text.h"
-#include "toolbase/unique_fd.h"
 #include "toolbase/xdg_dirs.h"
 
 namespace chartloom::cli {
@@ -22,36 +22,20 @@ namespace {
 }
 
 // The file's bytes, read without ever blocking on something that is not a regular file.
-std::optional<std::string> readRegularFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd) {
-        int error = errno;
+std::optional<std::string> readConfig(const std::string& path) {
+    try {
+        return readRegularFile(path, kMaxConfigBytes);
+    } catch (const std::system_error& e) {
+        int error = e.code().value();
         struct stat st {};
-        // A file that is not there, or that this user cannot even see, is no configuration.
-        if (error == ENOENT || error == ENOTDIR || ::stat(path.c_str(), &st) != 0)
+        // A file that this user cannot even see is no configuration.
+        if (error == ENOTDIR || (error == EACCES && ::stat(path.c_str(), &st) != 0))
             return std::nullopt;
-        refuse(path, std::strerror(error));
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        refuse(path, std::strerror(errno));
-    if (!S_ISREG(st.st_mode))
-        refuse(path, "not a regular file, so not read as a configuration");
-    if (static_cast<size_t>(st.st_size) > kMaxConfigBytes)
-        refuse(path, "larger than 1 MiB, so not a configuration");
-    std::string text;
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            refuse(path, std::strerror(errno));
-        if (n == 0)
-            return text;
-        text.append(buffer, static_cast<size_t>(n));
-        if (text.size() > kMaxConfigBytes)  // grew while being read
+        if (error == EINVAL)
+            refuse(path, "not a regular file, so not read as a configuration");
+        if (error == EFBIG)
             refuse(path, "larger than 1 MiB, so not a configuration");
+        refuse(path, std::strerror(error));
     }
 }
 
@@ -133,7 +117,7 @@ ConfigFile readConfigFile(const std::string& path, bool required) {
     file.path = path;
     if (path.empty())
         return file;
-    std::optional<std::string> text = readRegularFile(path);
+    std::optional<std::string> text = readConfig(path);
     if (!text && required)
         refuse(path, "no such file");
     if (!text)

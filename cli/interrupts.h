@@ -1,5 +1,6 @@
-// Ctrl-C and SIGTERM for the commands: a thread of its own takes the signals,
-// so nothing but an atomic store ever happens in signal context.
+// Ctrl-C and SIGTERM for the commands: a thread of its own takes the signals from a signalfd,
+// so nothing but an atomic store ever happens in signal context, and the thread sleeps until a
+// signal or its own end comes.
 //
 //   Interrupts interrupts;                 // first thing, before any other thread starts
 //   interrupts.setRunner(&host.taskRunner());
@@ -10,11 +11,14 @@
 #include <signal.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 #include "player/task_runner.h"
+#include "toolbase/unique_fd.h"
 
 namespace chartloom::cli {
 
@@ -33,6 +37,11 @@ public:
     ~Interrupts();
 
     void setRunner(player::TaskRunnerImpl* runner) { runner_.store(runner); }
+    // Called on the watcher's thread at each signal while running, after the runner's abort.
+    void setOnSignal(std::function<void()> onSignal);
+    // Once a signal came, the process ends with 130 if this object still lives `grace` later:
+    // a bound on the time to stop, whatever the command is waiting on.
+    void setGrace(std::chrono::milliseconds grace) { grace_.store(grace); }
     void enter(Phase phase) { phase_.store(phase); }
     bool interrupted() const { return interrupted_.load(); }
     // Blocks until a signal has come.
@@ -43,12 +52,16 @@ private:
 
     sigset_t signals_{};
     sigset_t previous_{};
+    UniqueFd signalFd_;
+    UniqueFd stopFd_;
     std::atomic<player::TaskRunnerImpl*> runner_{nullptr};
     std::atomic<Phase> phase_{Phase::loading};
     std::atomic<bool> interrupted_{false};
+    std::atomic<std::chrono::milliseconds> grace_{std::chrono::milliseconds::zero()};
     std::mutex mutex_;
     std::condition_variable signalled_;
-    std::atomic<bool> stopping_{false};
+    std::function<void()> onSignal_;  // under mutex_
+    bool stopping_ = false;           // under mutex_
     std::thread watcher_;
 };
 

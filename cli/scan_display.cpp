@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "cli/progress_bar.h"
+#include "toolbase/terminal_text.h"
 
 namespace chartloom::cli {
 
@@ -48,7 +49,7 @@ void ScanDisplay::progress(size_t done, size_t total) {
                 clock(static_cast<double>(total - done) / rate) + " left";
     }
     if (terminal_) {
-        std::fprintf(out_, "\r\033[K%s", text.c_str());
+        std::fprintf(out_, "\r\033[K%s", fitColumns(text, "", terminalColumns(out_)).c_str());
         showing_ = true;
     } else {
         std::fprintf(out_, "%s\n", text.c_str());

@@ -13,20 +13,21 @@ TaskDisplay::TaskDisplay(std::FILE* out) : out_(out), terminal_(::isatty(fileno(
 
 namespace {
 
-std::string line(const player::TaskRecord& r) {
+// On a terminal the line is cut to its width, the bar kept whole.
+std::string line(const player::TaskRecord& r, size_t columns = 0) {
     std::string text = printable(r.title);
     if (!r.statusTexts.empty())
         text += ": " + printable(r.statusTexts.back());
-    if ((r.flags & TaskRunner::flag_show_progress) && !r.progress.empty()) {
-        text += " " + progressBar(r.progress.back(), TaskStatus::progress_max);
-    }
-    return text;
+    std::string bar;
+    if ((r.flags & TaskRunner::flag_show_progress) && !r.progress.empty())
+        bar = " " + progressBar(r.progress.back(), TaskStatus::progress_max);
+    return columns ? fitColumns(text, bar, columns) : text + bar;
 }
 
 }  // namespace
 
 void TaskDisplay::redraw(const player::TaskRecord& record) {
-    std::fprintf(out_, "\r\033[K%s", line(record).c_str());
+    std::fprintf(out_, "\r\033[K%s", line(record, terminalColumns(out_)).c_str());
     std::fflush(out_);
 }
 

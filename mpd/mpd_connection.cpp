@@ -21,7 +21,7 @@ MpdConnection::MpdConnection(const MpdAddress& address)
                          mpd_connection_get_error_message(get()));
     }
     if (!address_.password.empty() && !mpd_run_password(get(), address_.password.c_str())) {
-        throw StoreError("MPD at " + address_.text() +
+        throw MpdRefused("MPD at " + address_.text() +
                          " refused the password: " + mpd_connection_get_error_message(get()));
     }
 }
@@ -34,7 +34,7 @@ void MpdConnection::fail(const std::string& doing) {
         auto ack = mpd_connection_get_server_error(get());
         mpd_connection_clear_error(get());
         if (ack == MPD_SERVER_ERROR_PERMISSION || ack == MPD_SERVER_ERROR_PASSWORD)
-            throw StoreError("MPD at " + address_.text() + " refused " + doing + ": " + text);
+            throw MpdRefused("MPD at " + address_.text() + " refused " + doing + ": " + text);
         throw MpdCommandError("MPD at " + address_.text() + " answered an error while " + doing +
                               ": " + text);
     }
@@ -48,6 +48,18 @@ bool MpdConnection::clearAnswer(int ack) {
         return false;
     }
     return mpd_connection_clear_error(get());
+}
+
+void MpdConnection::tooMuch(const std::string& doing) {
+    // The rest of the answer is never read: the connection goes with it.
+    connection_.reset();
+    throw StoreError("MPD at " + address_.text() + " answered more than was asked for while " +
+                     doing + "; not reading on (a broken or foreign server?)");
+}
+
+void AnswerLimit::count(MpdConnection& mpd) {
+    if (left_-- == 0)
+        mpd.tooMuch(doing_);
 }
 
 bool MpdConnection::closedByMpd() const {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mpd/mpd_address.h"
+#include "toolbase/store_error.h"
 
 struct mpd_connection;
 
@@ -18,15 +19,33 @@ struct MpdLost : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// MPD refused the password, or a command for lack of permission: trying again will not help.
+struct MpdRefused : StoreError {
+    using StoreError::StoreError;
+};
+
 // MPD answered a command with an error other than a refusal.
 struct MpdCommandError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Counts the lines of one answer against what the question can bring, so that an answer
+// without end ends. [one thread]
+class AnswerLimit {
+public:
+    AnswerLimit(size_t maxLines, const std::string& doing) : left_(maxLines), doing_(doing) {}
+    // Call per line received; raises through `mpd.tooMuch` past the limit.
+    void count(class MpdConnection& mpd);
+
+private:
+    size_t left_;
+    const std::string& doing_;
+};
+
 class MpdConnection {
 public:
     // Connects and gives the address's password. Raises StoreError naming the address and
-    // MPD's own text when MPD is not there or refuses.
+    // MPD's own text when MPD is not there, MpdRefused when it refuses the password.
     explicit MpdConnection(const MpdAddress& address);
     MpdConnection(MpdConnection&&) noexcept = default;
     MpdConnection& operator=(MpdConnection&&) noexcept = default;
@@ -35,7 +54,7 @@ public:
     mpd_connection* get() const { return connection_.get(); }
     const MpdAddress& address() const { return address_; }
 
-    // After a libmpdclient call failed: raises StoreError for a refusal, MpdCommandError for
+    // After a libmpdclient call failed: raises MpdRefused for a refusal, MpdCommandError for
     // another error answer (the connection goes on), MpdLost when the connection is broken.
     // `doing` completes "while ...".
     [[noreturn]] void fail(const std::string& doing);
@@ -49,6 +68,10 @@ public:
     bool closedByMpd() const;
     // A new connection in place of this one. Raises MpdLost when MPD is no longer there.
     void reconnect();
+
+    // Raises StoreError: MPD's answer brought more than the question can have an answer to (a
+    // broken or hostile server). The connection is of no further use.
+    [[noreturn]] void tooMuch(const std::string& doing);
 
 private:
     struct Close {

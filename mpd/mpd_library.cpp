@@ -29,8 +29,14 @@ void notePlayCountsRefused(MpdConnection& mpd, std::vector<std::string>& notes) 
     mpd_connection_clear_error(mpd.get());
 }
 
-// "sticker: playcount=12" pairs after "file: URI" pairs.
-void receiveStickers(MpdConnection& mpd, PlayCounts& counts) {
+// Lines one song may take in an answer: far more tags than any file has.
+constexpr size_t kLinesPerSong = 1000;
+
+// "sticker: playcount=12" pairs after "file: URI" pairs, at most two lines per song of the
+// database.
+void receiveStickers(MpdConnection& mpd, PlayCounts& counts, size_t songs) {
+    static const std::string doing = "reading play counts";
+    AnswerLimit limit(2 * songs + 2, doing);
     std::string uri;
     while (mpd_pair* pair = mpd_recv_pair(mpd.get())) {
         std::string_view name = pair->name, value = pair->value;
@@ -40,6 +46,7 @@ void receiveStickers(MpdConnection& mpd, PlayCounts& counts) {
             counts[uri] = value.substr(value.find('=') + 1);
         }
         mpd_return_pair(mpd.get(), pair);
+        limit.count(mpd);
     }
 }
 
@@ -47,10 +54,10 @@ void receiveStickers(MpdConnection& mpd, PlayCounts& counts) {
 // MPD closed the connection (an answer over its output cap), refused with a note saying why.
 enum class Stickers { read, tooBig, refused };
 Stickers findPlayCounts(MpdConnection& mpd, const std::string& folder, PlayCounts& counts,
-                        std::vector<std::string>& notes) {
+                        std::vector<std::string>& notes, size_t songs) {
     if (!mpd_send_sticker_find(mpd.get(), "song", folder.c_str(), "playcount"))
         mpd.fail("reading play counts");
-    receiveStickers(mpd, counts);
+    receiveStickers(mpd, counts, songs);
     if (mpd_response_finish(mpd.get()))
         return Stickers::read;
     if (mpd.closedByMpd())
@@ -61,19 +68,22 @@ Stickers findPlayCounts(MpdConnection& mpd, const std::string& folder, PlayCount
 
 // In one answer; when that is too big for MPD, by top-level folder on a new connection, with
 // a song at the top asked for on its own.
-PlayCounts readPlayCounts(MpdConnection& mpd, std::vector<std::string>& notes) {
+PlayCounts readPlayCounts(MpdConnection& mpd, std::vector<std::string>& notes, size_t songs) {
     PlayCounts counts;
-    Stickers whole = findPlayCounts(mpd, "", counts, notes);
+    Stickers whole = findPlayCounts(mpd, "", counts, notes, songs);
     if (whole == Stickers::refused)
         return {};
     if (whole == Stickers::read)
         return counts;
     mpd.reconnect();
     std::vector<std::string> folders, topSongs;
+    static const std::string listing = "listing the database's top folder";
     if (!mpd_send_list_meta(mpd.get(), ""))
-        mpd.fail("listing the database's top folder");
+        mpd.fail(listing);
+    AnswerLimit entries(songs + 100000, listing);  // songs, and folders without songs
     while (mpd_entity* raw = mpd_recv_entity(mpd.get())) {
         std::unique_ptr<mpd_entity, FreeEntity> entity(raw);
+        entries.count(mpd);
         if (mpd_entity_get_type(raw) == MPD_ENTITY_TYPE_DIRECTORY)
             folders.emplace_back(mpd_directory_get_path(mpd_entity_get_directory(raw)));
         else if (mpd_entity_get_type(raw) == MPD_ENTITY_TYPE_SONG)
@@ -81,7 +91,7 @@ PlayCounts readPlayCounts(MpdConnection& mpd, std::vector<std::string>& notes) {
     }
     mpd.finish("listing the database's top folder");
     for (const auto& folder : folders) {
-        Stickers part = findPlayCounts(mpd, folder, counts, notes);
+        Stickers part = findPlayCounts(mpd, folder, counts, notes, songs);
         if (part == Stickers::refused)
             return {};
         if (part == Stickers::tooBig)
@@ -90,10 +100,13 @@ PlayCounts readPlayCounts(MpdConnection& mpd, std::vector<std::string>& notes) {
     for (const auto& song : topSongs) {
         if (!mpd_send_sticker_get(mpd.get(), "song", song.c_str(), "playcount"))
             mpd.fail("reading play counts");
+        static const std::string doing = "reading play counts";
+        AnswerLimit one(kLinesPerSong, doing);
         while (mpd_pair* pair = mpd_recv_sticker(mpd.get())) {
             if (std::string_view(pair->name) == "playcount")
                 counts[song] = pair->value;
             mpd_return_sticker(mpd.get(), pair);
+            one.count(mpd);
         }
         if (mpd_response_finish(mpd.get()) || mpd.clearAnswer(MPD_SERVER_ERROR_NO_EXIST))
             continue;
@@ -141,15 +154,24 @@ struct SongLines {
 };
 
 // Hands each song of the answer to `sink`; the number of songs handed. A song whose lines
-// were cut off by a lost connection is not handed.
+// were cut off by a lost connection is not handed. An answer of more songs than `window`, or
+// of more lines than so many songs can have, is refused.
 unsigned receiveSongs(MpdConnection& mpd, const PlayCounts& counts, const library::TrackSink& sink,
-                      bool& complete) {
+                      unsigned window, bool& complete) {
+    static const std::string doing = "reading the database";
     SongLines song;
     player::TrackRecord record;
     unsigned handed = 0;
     bool started = false;
+    size_t lines = 0;  // of the song being read
     while (mpd_pair* pair = mpd_recv_pair(mpd.get())) {
-        if (std::string_view(pair->name) == "file") {
+        bool file = std::string_view(pair->name) == "file";
+        if ((file && started && handed + 1 >= window) || (!file && ++lines > kLinesPerSong)) {
+            mpd_return_pair(mpd.get(), pair);
+            mpd.tooMuch(doing);
+        }
+        if (file) {
+            lines = 0;
             if (started) {
                 song.fill(counts, record);
                 sink(record);
@@ -183,9 +205,18 @@ size_t mpdSongCount(MpdConnection& mpd) {
     return songs;
 }
 
+int64_t mpdDatabaseTime(MpdConnection& mpd) {
+    mpd_stats* stats = mpd_run_stats(mpd.get());
+    if (!stats)
+        mpd.fail("reading the database's time");
+    auto updated = static_cast<int64_t>(mpd_stats_get_db_update_time(stats));
+    mpd_stats_free(stats);
+    return updated;
+}
+
 void loadMpdLibrary(MpdConnection& mpd, const library::TrackSink& sink,
                     std::vector<std::string>& notes, unsigned window) {
-    PlayCounts counts = readPlayCounts(mpd, notes);
+    PlayCounts counts = readPlayCounts(mpd, notes, mpdSongCount(mpd));
     for (unsigned start = 0;;) {
         // Every song has a URI: the filter matches the whole database.
         if (!mpd_search_db_songs(mpd.get(), true) ||
@@ -196,7 +227,7 @@ void loadMpdLibrary(MpdConnection& mpd, const library::TrackSink& sink,
             mpd.fail("reading the database");
         }
         bool complete = false;
-        unsigned received = receiveSongs(mpd, counts, sink, complete);
+        unsigned received = receiveSongs(mpd, counts, sink, window, complete);
         start += received;
         if (complete) {
             if (received < window)

@@ -2,6 +2,7 @@
 // fields, and the sticker "playcount" as PLAY_COUNTER.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,10 @@ namespace chartloom::mpd {
 
 // The songs MPD counts in its database (for reserving room).
 size_t mpdSongCount(MpdConnection& mpd);
+
+// When MPD last updated its database (seconds since the epoch): a changed time, a changed
+// database.
+int64_t mpdDatabaseTime(MpdConnection& mpd);
 
 // Streams every song to `sink`: Artist and Title as "artist" and "title", every other tag
 // under MPD's name for it ("Album", "MUSICBRAINZ_TRACKID", ...), all values of each. The

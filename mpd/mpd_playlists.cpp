@@ -13,6 +13,11 @@ namespace {
 // Commands per list when building a playlist: far below MPD's command list cap (2 MiB).
 constexpr size_t kBatch = 500;
 constexpr unsigned kWindow = 5000;
+// Bounds on answers, so that one without end ends: lines a song may take, entries of one
+// stored playlist (MPD keeps 16,384 unless told otherwise), stored playlists.
+constexpr size_t kLinesPerSong = 1000;
+constexpr size_t kMaxStoredEntries = 1'000'000;
+constexpr size_t kMaxPlaylists = 100'000;
 
 std::vector<std::string> readQueue(MpdConnection& mpd) {
     mpd_status* status = mpd_run_status(mpd.get());
@@ -22,14 +27,22 @@ std::vector<std::string> readQueue(MpdConnection& mpd) {
     mpd_status_free(status);
     std::vector<std::string> uris;
     uris.reserve(length);
+    static const std::string doing = "reading the queue";
     for (unsigned start = 0; start < length; start += kWindow) {
         if (!mpd_send_list_queue_range_meta(mpd.get(), start, start + kWindow))
-            mpd.fail("reading the queue");
-        while (mpd_song* song = mpd_recv_song(mpd.get())) {
-            uris.emplace_back(mpd_song_get_uri(song));
-            mpd_song_free(song);
+            mpd.fail(doing);
+        AnswerLimit lines(kWindow * kLinesPerSong, doing);
+        size_t songs = 0;
+        while (mpd_pair* pair = mpd_recv_pair(mpd.get())) {
+            bool file = std::string_view(pair->name) == "file";
+            if (file)
+                uris.emplace_back(pair->value);
+            mpd_return_pair(mpd.get(), pair);
+            lines.count(mpd);
+            if (file && ++songs > kWindow)
+                mpd.tooMuch(doing);
         }
-        mpd.finish("reading the queue");
+        mpd.finish(doing);
     }
     return uris;
 }
@@ -40,9 +53,12 @@ std::optional<std::vector<std::string>> readStored(MpdConnection& mpd, const std
     if (!mpd_send_list_playlist(mpd.get(), name.c_str()))
         mpd.fail(doing);
     std::vector<std::string> uris;
-    while (mpd_pair* pair = mpd_recv_pair_named(mpd.get(), "file")) {
-        uris.emplace_back(pair->value);
+    AnswerLimit lines(kMaxStoredEntries, doing);
+    while (mpd_pair* pair = mpd_recv_pair(mpd.get())) {
+        if (std::string_view(pair->name) == "file")
+            uris.emplace_back(pair->value);
         mpd_return_pair(mpd.get(), pair);
+        lines.count(mpd);
     }
     if (mpd_response_finish(mpd.get()))
         return uris;
@@ -150,6 +166,18 @@ std::vector<std::string> urisOf(const player::Playlist& p) {
     return uris;
 }
 
+// The queue becomes `uris` in one step: built under a temporary name first, then cleared and
+// loaded in one command list that MPD runs without other clients in between.
+void replaceQueue(MpdConnection& mpd, const std::vector<std::string>& uris,
+                  const std::string& doing) {
+    std::string temporary = temporaryName(kMpdQueueName);
+    buildPlaylist(mpd, temporary, uris, doing);
+    commandList(mpd, doing, [&] {
+        return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), temporary.c_str()) &&
+               mpd_send_rm(mpd.get(), temporary.c_str());
+    });
+}
+
 // Nullopt when written, else the reason it was left alone.
 std::optional<std::string> writeQueue(MpdConnection& mpd, const MpdPlaylist& before,
                                       const player::Playlist& now) {
@@ -176,12 +204,7 @@ std::optional<std::string> writeQueue(MpdConnection& mpd, const MpdPlaylist& bef
     }
     if (!allAddable(now))
         return "the queue holds entries that MPD cannot add again; left as it is";
-    std::string temporary = temporaryName(kMpdQueueName);
-    buildPlaylist(mpd, temporary, uris, doing);
-    commandList(mpd, doing, [&] {
-        return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), temporary.c_str()) &&
-               mpd_send_rm(mpd.get(), temporary.c_str());
-    });
+    replaceQueue(mpd, uris, doing);
     return std::nullopt;
 }
 
@@ -232,11 +255,14 @@ std::vector<MpdPlaylist> readMpdPlaylists(MpdConnection& mpd) {
     std::vector<MpdPlaylist> all;
     all.push_back({kMpdQueueName, readQueue(mpd), true});
     std::vector<std::string> names;
+    static const std::string listing = "listing the stored playlists";
     if (!mpd_send_list_playlists(mpd.get()))
-        mpd.fail("listing the stored playlists");
+        mpd.fail(listing);
+    AnswerLimit entries(kMaxPlaylists, listing);
     while (mpd_playlist* p = mpd_recv_playlist(mpd.get())) {
         names.emplace_back(mpd_playlist_get_path(p));
         mpd_playlist_free(p);
+        entries.count(mpd);
     }
     mpd.finish("listing the stored playlists");
     std::sort(names.begin(), names.end());
@@ -388,12 +414,7 @@ std::optional<std::string> restoreOnMpd(MpdConnection& mpd, const playlists::Und
                 mpd.fail(doing);
             return std::nullopt;
         }
-        std::string temporary = temporaryName(kMpdQueueName);
-        buildPlaylist(mpd, temporary, before, doing);
-        commandList(mpd, doing, [&] {
-            return mpd_send_clear(mpd.get()) && mpd_send_load(mpd.get(), temporary.c_str()) &&
-                   mpd_send_rm(mpd.get(), temporary.c_str());
-        });
+        replaceQueue(mpd, before, doing);
         return std::nullopt;
     }
     const std::string doing = "restoring playlist \"" + item.name + "\"";

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <utility>
 #include <variant>
 
 #include "host/string_value.h"
@@ -70,7 +71,7 @@ Host::Host(Options options)
     : main_(violations_),
       database_(violations_),
       trackContext_{database_, violations_},
-      tracks_(trackContext_),
+      tracks_(std::make_unique<TrackStore>(trackContext_)),
       playlists_(main_, violations_),
       playback_(main_, playlists_),
       runner_(main_, violations_),
@@ -94,13 +95,13 @@ Host::~Host() {
 
 Track& Host::addTrack(const TrackRecord& record) {
     library_.reserve(1);
-    Track& t = tracks_.add(record);
+    Track& t = tracks_->add(record);
     library_.add(&t);
     return t;
 }
 
 void Host::reserveTracks(size_t tracks) {
-    tracks_.reserve(tracks);
+    tracks_->reserve(tracks);
     library_.reserve(tracks);
 }
 
@@ -115,11 +116,41 @@ Track& Host::addStrayTrack(std::string_view path) {
 }
 
 Track& Host::addStrayTrack(std::string_view path, const TrackFields& fields) {
-    return tracks_.add(TrackRecord(path, fields));
+    return tracks_->add(TrackRecord(path, fields));
 }
 
 Track* Host::findTrack(std::string_view path) const {
-    return tracks_.find(path);
+    return tracks_->find(path);
+}
+
+Host::LibraryBuild Host::newLibrary() const {
+    return LibraryBuild(trackContext_);
+}
+
+void Host::replaceLibrary(LibraryBuild&& build) {
+    main_.check("replaceLibrary");
+    size_t referenced = 0;
+    for (size_t i = 0; i < tracks_->size(); ++i)
+        referenced += tracks_->at(i).references() > 0;
+    if (referenced > 0) {
+        violations_.report("replaceLibrary while " + std::to_string(referenced) +
+                           " tracks are still referenced");
+        retired_.push_back(std::move(tracks_));
+    }
+    tracks_ = std::move(build.tracks_);
+    build.tracks_ = std::make_unique<TrackStore>(trackContext_);
+    library_.replace(std::exchange(build.library_, {}));
+}
+
+Track& Host::LibraryBuild::addTrack(const TrackRecord& record) {
+    Track& t = tracks_->add(record);
+    library_.push_back(&t);
+    return t;
+}
+
+void Host::LibraryBuild::reserveTracks(size_t tracks) {
+    tracks_->reserve(tracks);
+    library_.reserve(library_.size() + tracks);
 }
 
 Host::Registration& Host::registration(const GUID& serviceClass) {

@@ -46,6 +46,8 @@ struct MenuEntry {
 
 class Host {
 public:
+    class LibraryBuild;
+
     static constexpr GUID caller_playlist = contextmenu_item::caller_playlist;
     static constexpr GUID caller_other = null_guid;
 
@@ -70,8 +72,16 @@ public:
     Track& addStrayTrack(std::string_view path, const TrackFields& fields);
     // The first track added with this path, library or stray; null when there is none.
     Track* findTrack(std::string_view path) const;
-    const TrackStore& trackStore() const { return tracks_; }
+    const TrackStore& trackStore() const { return *tracks_; }
     const std::vector<Track*>& libraryTracks() const { return library_.tracks(); }
+
+    // An empty library to fill apart from the host, on one thread of any kind, and hand over
+    // whole to replaceLibrary: a long load need not stop the host's main thread.
+    LibraryBuild newLibrary() const;
+    // Main thread, while no task runs: the build becomes the library and every old track
+    // goes, stray ones too, so the playlists should hold none of them. Tracks still referenced
+    // (a misuse, reported) are kept until the host goes.
+    void replaceLibrary(LibraryBuild&& build);
 
     // Loads, checks the interface version, hands over the library path, sets services
     // initialised, and registers every service of the factory list. Raises PluginError.
@@ -111,7 +121,8 @@ private:
     MainThread main_;
     TrackDatabaseImpl database_;
     TrackContext trackContext_;
-    TrackStore tracks_;
+    std::unique_ptr<TrackStore> tracks_;
+    std::vector<std::unique_ptr<TrackStore>> retired_;  // replaced while still referenced
     HostLibrary library_;
     PlaylistStore playlists_;
     HostPlayback playback_;
@@ -121,6 +132,21 @@ private:
     std::unique_ptr<Api> api_;
     std::vector<std::unique_ptr<Registration>> classes_;
     std::vector<std::unique_ptr<Plugin>> plugins_;
+};
+
+class Host::LibraryBuild {
+public:
+    Track& addTrack(const TrackRecord& record);
+    void reserveTracks(size_t tracks);
+    size_t size() const { return library_.size(); }
+
+private:
+    friend class Host;
+    explicit LibraryBuild(const TrackContext& context)
+        : tracks_(std::make_unique<TrackStore>(context)) {}
+
+    std::unique_ptr<TrackStore> tracks_;
+    std::vector<Track*> library_;
 };
 
 }  // namespace player

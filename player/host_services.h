@@ -94,6 +94,8 @@ public:
             tracks_.reserve(std::max(tracks_.size() + more, tracks_.size() * 2));
     }
     const std::vector<Track*>& tracks() const { return tracks_; }
+    // Host side, while no task runs.
+    void replace(std::vector<Track*> tracks) { tracks_ = std::move(tracks); }
 
 private:
     std::vector<Track*> tracks_;

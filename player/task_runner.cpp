@@ -130,4 +130,10 @@ std::vector<TaskRecord> TaskRunnerImpl::records() const {
     return records_;
 }
 
+void TaskRunnerImpl::clearRecords() {
+    main_.check("clearRecords");
+    std::lock_guard lock(mutex_);
+    records_.clear();
+}
+
 }  // namespace player

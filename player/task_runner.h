@@ -49,6 +49,9 @@ public:
     void setObserver(std::function<void(const TaskEvent&)> observer);
     // Main thread, while no task runs.
     std::vector<TaskRecord> records() const;
+    // Forgets them, for a host that runs tasks for as long as it lives. Main thread, while no
+    // task runs.
+    void clearRecords();
 
 private:
     class Status;

@@ -29,6 +29,8 @@ public:
     // The first track added with this path, or null.
     Track* find(std::string_view path) const;
     size_t size() const { return tracks_.size(); }
+    // The tracks in the order they were added.
+    Track& at(size_t i) const { return *tracks_[i]; }
     // Memory held for the tracks and their texts (the arena's chunks).
     size_t bytesReserved() const {
         return tables_.bytesReserved() + texts_.bytesReserved() + paths_.bytesReserved();

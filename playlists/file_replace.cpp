@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "toolbase/file_read.h"
 #include "toolbase/unique_fd.h"
 
 namespace chartloom::playlists {
@@ -133,29 +134,11 @@ void replaceFileContents(const fs::path& requested, const std::string& text,
 }
 
 bool readWholeFile(const fs::path& file, std::string& bytes) {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) {
-        if (errno == ENOENT)
-            return false;
-        fail(file, errno);
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        fail(file, errno);
-    if (!S_ISREG(info.st_mode))
-        fail(file, EINVAL);
-    bytes.clear();
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            fail(file, errno);
-        if (n == 0)
-            return true;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
+    std::optional<std::string> read = readRegularFile(file);
+    if (!read)
+        return false;
+    bytes = std::move(*read);
+    return true;
 }
 
 }  // namespace chartloom::playlists

@@ -42,4 +42,11 @@ inline std::string printable(std::string_view text, bool keepLineBreaks = false,
     return out;
 }
 
+// The columns of the terminal `file` writes to: its window's width, else $COLUMNS, else 80.
+size_t terminalColumns(std::FILE* file);
+
+// `head` cut to leave room for `tail` within `columns` characters (counted as code points), so
+// that a status line never wraps: "...", then `tail`, which is kept whole.
+std::string fitColumns(std::string_view head, std::string_view tail, size_t columns);
+
 }  // namespace chartloom

@@ -319,9 +319,7 @@ TEST(ServeProcess, StopsCleanlyOnInterruptAndTerminate) {
         ASSERT_NE(server.port, 0) << server.firstLine;
         EXPECT_EQ(rawRequest(server.port, "GET", "/1.0/artist/Blur/toptracks.xml").status, 200);
         UniqueFd idle = connectLoopback(server.port);  // an open connection must not delay it
-        auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(server.child.signalAndWait(signal, 5s), 0);
-        EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
         EXPECT_EQ(server.child.readLine(100ms), std::nullopt);
     }
 }
@@ -389,10 +387,9 @@ TEST(ChartServer, StopsPromptlyWithAnIdleClientConnected) {
     ChartServer server(makeFeedTree(dir.path()));
     UniqueFd idle = connectLoopback(server.port());
     ASSERT_TRUE(idle);
-    std::this_thread::sleep_for(20ms);  // let a worker take the connection
-    auto started = std::chrono::steady_clock::now();
-    server.stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    // Once a request on another connection is answered, the service has seen the idle one.
+    EXPECT_EQ(rawRequest(server.port(), "GET", "/1.0/artist/Blur/toptracks.xml").status, 200);
+    server.stop();  // a hang here is the fault: the test's time-out reports it
 }
 
 TEST(ChartServer, RefusesToStartWithoutItsFolderOrPort) {
@@ -508,11 +505,10 @@ TEST(ChartServerConnections, ABodyIsNeverReadAsARequest) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.head);
         UniqueFd fd = connectLoopback(server.port());
-        auto started = std::chrono::steady_clock::now();
         std::string received = exchange(fd.get(), c.head + c.body);
-        // Answered and closed at once, not after a wait for more input.
-        EXPECT_LT(std::chrono::steady_clock::now() - started, 800ms);
+        // Answered and closed, not kept waiting for more input.
         EXPECT_TRUE(received.starts_with(c.status)) << received;
+        EXPECT_NE(received.find("Connection: close\r\n"), std::string::npos) << received;
         EXPECT_EQ(occurrences(received, "HTTP/1.1 "), 1u) << received;
         EXPECT_EQ(received.find(kBlurSimilar), std::string::npos);
     }

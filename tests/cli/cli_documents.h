@@ -1,9 +1,10 @@
-// What the command-line tests feed to chartloom and read back from it: a top-tracks feed and
-// the paths of a playlist in the --json report.
+// What the command-line tests feed to chartloom and read back from it: the two feeds, and the
+// paths of a playlist in the --json report.
 #pragma once
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace chartloom::testing {
@@ -17,6 +18,15 @@ inline std::string topTracks(const std::vector<std::string>& titles) {
         reach -= 100;
     }
     return xml + "</mostknowntracks>";
+}
+
+// A similar-artists list of these (name, match) pairs.
+inline std::string similarArtists(const std::vector<std::pair<std::string, int>>& artists) {
+    std::string xml = "<similarartists artist=\"x\">";
+    for (const auto& [name, match] : artists)
+        xml += "<artist><name>" + name + "</name><match>" + std::to_string(match) +
+               "</match></artist>";
+    return xml + "</similarartists>";
 }
 
 // The item paths of the report's playlist `name`; none when there is no such playlist.

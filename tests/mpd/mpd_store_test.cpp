@@ -2,8 +2,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
 #include <map>
+#include <thread>
 
 #include "mpd/mpd_address.h"
 #include "mpd/mpd_library.h"
@@ -12,6 +20,7 @@
 #include "tests/support/mpd_test_music.h"
 #include "tests/support/scratch_dir.h"
 #include "toolbase/store_error.h"
+#include "toolbase/unique_fd.h"
 
 namespace chartloom::testing {
 namespace {
@@ -227,6 +236,96 @@ TEST(MpdBigAnswers, AnswersOverMpdsOutputCapComeInSmallerPieces) {
     EXPECT_TRUE(notes.empty());
     EXPECT_EQ(loaded, (std::map<std::string, std::string>(counts.begin(), counts.end())));
     EXPECT_THAT(ScratchDir::read(mpd.logFile()), HasSubstr("Output buffer is full"));
+}
+
+// A server that greets as MPD does and answers each command line with what `answer` gives:
+// a text, then a line repeated until the client hangs up (empty: none). A real MPD cannot be
+// made to answer without end, which is the fault under test.
+class HostileMpd {
+public:
+    using Answer = std::function<std::pair<std::string, std::string>(const std::string&)>;
+    explicit HostileMpd(Answer answer) : answer_(std::move(answer)) {
+        listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&a), size) != 0 ||
+            ::listen(listener_.get(), 4) != 0 ||
+            ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&a), &size) != 0)
+            throw std::runtime_error("cannot listen");
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~HostileMpd() {
+        ::shutdown(listener_.get(), SHUT_RDWR);
+        thread_.join();
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    void serve() {
+        for (;;) {
+            UniqueFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (!client)
+                return;
+            FILE* in = ::fdopen(::dup(client.get()), "r");
+            auto send = [&](const std::string& text) {
+                return ::send(client.get(), text.data(), text.size(), MSG_NOSIGNAL) ==
+                       static_cast<ssize_t>(text.size());
+            };
+            send("OK MPD 0.23.5\n");
+            char line[4096];
+            while (std::fgets(line, sizeof line, in)) {
+                auto [text, forever] = answer_(std::string(line, std::strcspn(line, "\n")));
+                bool open = send(text);
+                while (open && !forever.empty())
+                    open = send(forever);
+            }
+            std::fclose(in);
+        }
+    }
+
+    Answer answer_;
+    UniqueFd listener_;
+    uint16_t port_ = 0;
+    std::thread thread_;
+};
+
+TEST(MpdHostile, AnAnswerWithoutEndIsReadOnlyAsFarAsTheQuestionReaches) {
+    struct Case {
+        const char* name;
+        const char* endless;  // the command answered without end
+        std::string line;     // repeated
+        const char* says;
+    } cases[] = {
+        {"songs", "find", "file: a.flac\nTitle: t\n", "while reading the database"},
+        {"tags of one song", "find", "Title: t\n", "while reading the database"},
+        {"play counts", "sticker", "file: a.flac\nsticker: playcount=1\n",
+         "while reading play counts"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HostileMpd server([&](const std::string& command) -> std::pair<std::string, std::string> {
+            if (command.starts_with(c.endless))
+                return {command.starts_with("find") ? "file: first.flac\n" : "", c.line};
+            if (command == "stats")
+                return {"songs: 10\nOK\n", ""};
+            return {"OK\n", ""};
+        });
+        MpdConnection mpd(mpd::resolveMpdAddress(server.address(), {}, {}));
+        std::vector<std::string> notes;
+        size_t songs = 0;
+        try {
+            mpd::loadMpdLibrary(
+                mpd, [&](const player::TrackRecord&) { ++songs; }, notes, 100);
+            ADD_FAILURE() << "read to the end of an endless answer";
+        } catch (const StoreError& e) {
+            EXPECT_THAT(e.what(), HasSubstr("MPD at " + server.address() +
+                                            " answered more than was asked for " + c.says));
+        }
+        EXPECT_LE(songs, 100u);
+    }
 }
 
 TEST(MpdConnect, NoMpdThereIsAStoreErrorNamingTheAddress) {

@@ -69,6 +69,29 @@ TEST_F(StrictHost, PlaylistCallsOffTheMainThreadAreReported) {
     EXPECT_NE(v[0].find("playlistCount called off the main thread"), std::string::npos);
 }
 
+TEST_F(StrictHost, ALibraryBuiltOnAnotherThreadReplacesTheOldOne) {
+    Host::LibraryBuild build = host.newLibrary();
+    std::thread loader([&] {
+        build.addTrack(player::TrackRecord(
+            "Pulp/Disco 2000.flac", fields({{"artist", {"Pulp"}}, {"title", {"Disco 2000"}}})));
+    });
+    loader.join();
+    player::Track& stray = host.addStrayTrack("stray.flac");
+    stray.service_add_ref();  // a reference the plug-in never gave back
+    host.replaceLibrary(std::move(build));
+    ASSERT_EQ(host.libraryTracks().size(), 1u);
+    EXPECT_STREQ(host.libraryTracks()[0]->path(), "Pulp/Disco 2000.flac");
+    EXPECT_EQ(host.findTrack("Pulp/Disco 2000.flac"), host.libraryTracks()[0]);
+    EXPECT_EQ(host.findTrack("Blur/Song 2.flac"), nullptr);
+    EXPECT_EQ(host.findTrack("stray.flac"), nullptr);
+    // The referenced track outlives the replacement, and the misuse is told.
+    EXPECT_STREQ(stray.path(), "stray.flac");
+    auto v = host.violations().take();
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_NE(v[0].find("replaceLibrary while 1 tracks are still referenced"), std::string::npos);
+    stray.service_release();
+}
+
 // Builds playlist "p" from the given tracks.
 size_t makePlaylist(Host& host, const std::vector<player::Track*>& tracks) {
     auto& store = host.playlists();

@@ -58,7 +58,10 @@ UniqueFd greeted(uint16_t port) {
 }  // namespace
 
 MpdDaemon::MpdDaemon(const fs::path& music, MpdDaemonOptions options)
-    : home_(options.home), password_(options.password), maxOutputKiB_(options.maxOutputKiB) {
+    : music_(fs::absolute(music)),
+      home_(options.home),
+      password_(options.password),
+      maxOutputKiB_(options.maxOutputKiB) {
     if (home_.empty()) {
         std::string pattern = (fs::temp_directory_path() / "chartloom-mpd-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
@@ -69,7 +72,7 @@ MpdDaemon::MpdDaemon(const fs::path& music, MpdDaemonOptions options)
     fs::create_directories(playlistFolder());
     // A port taken between freePort() and MPD's bind makes MPD exit: try another.
     for (int attempt = 0; !process_ && attempt < 5; ++attempt)
-        start(music);
+        start(freePort());
     if (!process_)
         throw std::runtime_error("MPD did not start; see " + (home_ / "log").string());
     // The first start builds the database: wait until it is done. MPD starts that job before
@@ -82,10 +85,17 @@ MpdDaemon::MpdDaemon(const fs::path& music, MpdDaemonOptions options)
     }
 }
 
-void MpdDaemon::start(const fs::path& music) {
-    port_ = freePort();
+void MpdDaemon::restart() {
+    stop();
+    start(port_);
+    if (!process_)
+        throw std::runtime_error("MPD did not start again; see " + (home_ / "log").string());
+}
+
+void MpdDaemon::start(uint16_t port) {
+    port_ = port;
     std::ofstream conf(home_ / "mpd.conf");
-    conf << "music_directory " << MpdDaemon::quote(fs::absolute(music)) << "\n"
+    conf << "music_directory " << MpdDaemon::quote(music_) << "\n"
          << "playlist_directory " << MpdDaemon::quote(playlistFolder()) << "\n"
          << "db_file " << MpdDaemon::quote(home_ / "database") << "\n"
          << "state_file " << MpdDaemon::quote(home_ / "state") << "\n"

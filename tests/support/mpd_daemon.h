@@ -58,11 +58,15 @@ public:
     void setPlayCounts(const std::vector<std::pair<std::string, std::string>>& counts) const;
     // Ends MPD (SIGTERM) and waits for it.
     void stop();
+    // Starts it again after stop(), on the same port and with the same database, as a restart
+    // of the service would. Raises std::runtime_error when it does not come back.
+    void restart();
     bool running() const { return process_ != nullptr; }
 
 private:
-    void start(const std::filesystem::path& music);
+    void start(uint16_t port);
 
+    std::filesystem::path music_;
     std::filesystem::path home_;
     bool ownHome_ = false;
     std::string password_;
