@@ -9,7 +9,7 @@ PREFIX ?= /usr/local
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
     libcurl4-openssl-dev libutf8proc-dev libgtest-dev libgmock-dev libbenchmark-dev \
     libpugixml-dev libtag1-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libtomlplusplus-dev \
-    libmicrohttpd-dev dpkg-dev file libmpdclient-dev mpd flac
+    libmicrohttpd-dev libexpat1-dev dpkg-dev file libmpdclient-dev mpd flac
 
 .PHONY: all setup build check check-normal check-asan check-tsan check-package fuzz bench demo \
     install package format clean

@@ -136,8 +136,7 @@ void cacheArtists(const fs::path& file) {
     chartserver::FeedCache cache(file, [](const std::string&) {});
     std::string body = readFile(CHARTLOOM_SOURCE_DIR "/data/demo/feeds/Blur/toptracks.xml");
     for (int i = 0; i < kArtists; ++i)
-        cache.store(chartserver::FeedKind::TopTracks, "Artist " + std::to_string(i),
-                    {200, body, now()});
+        cache.store("lastfm", "toptracks", "Artist " + std::to_string(i), {200, body, now()});
 }
 
 // Keeps 16 requests for artists that are not cached with an upstream that takes a second to
@@ -248,18 +247,18 @@ void cacheDemoFeeds(const fs::path& cacheFile, const fs::path& feeds, const std:
     chartserver::FeedCache cache(cacheFile, [](const std::string&) {});
     for (const fs::directory_entry& folder : fs::directory_iterator(feeds)) {
         std::string name = chartserver::artistFromSegment(folder.path().filename().string());
-        for (auto [file, kind] : {std::pair{"toptracks.xml", chartserver::FeedKind::TopTracks},
-                                  std::pair{"similar.xml", chartserver::FeedKind::Similar}}) {
-            if (fs::exists(folder.path() / file))
-                cache.store(kind, name, {200, readFile(folder.path() / file), now()});
+        for (const char* kind : {"toptracks", "similar"}) {
+            fs::path file = folder.path() / (std::string(kind) + ".xml");
+            if (fs::exists(file))
+                cache.store("lastfm", kind, name, {200, readFile(file), now()});
         }
     }
     std::string similar = readFile(feeds / artist / "similar.xml");
     static const std::regex names("<name>([^<]*)</name>");
     for (std::sregex_iterator it(similar.begin(), similar.end(), names), end; it != end; ++it) {
         std::string name = std::regex_replace((*it)[1].str(), std::regex("&amp;"), "&");
-        if (!cache.find(chartserver::FeedKind::TopTracks, name))
-            cache.store(chartserver::FeedKind::TopTracks, name, {404, "", now()});
+        if (!cache.find("lastfm", "toptracks", name))
+            cache.store("lastfm", "toptracks", name, {404, "", now()});
     }
 }
 

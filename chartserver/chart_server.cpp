@@ -1,11 +1,15 @@
 #include "chartserver/chart_server.h"
 
 #include <chrono>
+#include <map>
 #include <stdexcept>
 
-#include "chartserver/feed_files.h"
+#include "chartserver/feed_check.h"
 #include "chartserver/feed_request.h"
+#include "chartserver/folder_source.h"
 #include "chartserver/http_service.h"
+#include "chartserver/remote_source.h"
+#include "chartserver/source_chain.h"
 #include "chartserver/upstream_queue.h"
 #include "toolbase/terminal_text.h"
 
@@ -14,19 +18,10 @@ namespace {
 
 constexpr const char* kXml = "text/xml; charset=utf-8";
 constexpr const char* kText = "text/plain; charset=utf-8";
-// Upstream requests run at once up to this many (each waits on Last.fm for up to the budget,
-// the rate keeps them polite), and this many more may wait for a thread.
+// Upstream requests may wait for a thread up to this many.
 constexpr std::size_t kUpstreamWaiting = 256;
-
-std::filesystem::path canonicalFolder(const std::filesystem::path& feeds) {
-    std::error_code error;
-    std::filesystem::path root = std::filesystem::canonical(feeds, error);
-    if (error || !std::filesystem::is_directory(root, error)) {
-        throw std::runtime_error("feeds folder " + feeds.string() + " is not a readable folder" +
-                                 (error ? ": " + error.message() : std::string()));
-    }
-    return root;
-}
+// The plug-in gives up on a request after 20 s: every source asked shares this.
+constexpr std::chrono::milliseconds kPatience{19000};
 
 // The path of an origin-form or absolute-form target, without query.
 std::string targetPathForLog(const std::string& target) {
@@ -43,22 +38,120 @@ struct Answer {
     HttpReply reply;
     std::string source = "-";
     std::string note;
+    std::optional<ChartEvent> event;
 };
 
-Answer fromBridge(BridgeAnswer live) {
-    return {{live.status, live.status == 200 ? kXml : kText, std::move(live.body), {}, false},
-            std::move(live.source),
-            std::move(live.note)};
+Answer fromSource(BridgeAnswer a) {
+    bool xml = a.status == 200 || a.xmlBody;
+    return {{a.status, xml ? kXml : kText, std::move(a.body), {}, false},
+            std::move(a.source),
+            std::move(a.note),
+            std::nullopt};
+}
+
+std::string entriesText(std::size_t entries) {
+    return std::to_string(entries) + (entries == 1 ? " entry" : " entries");
+}
+
+// What the plug-in will make of `answer`, in words a person reads.
+ChartEvent eventOf(FeedKind feed, const std::string& artist, const BridgeAnswer& answer) {
+    ChartEvent event{feed, artist, answer.status, {}, answer.cause, false, 0, 0};
+    if (answer.status != 200)
+        return event;
+    event.from = answer.from;
+    event.stale = answer.source == "stale";
+    event.fetchedAt = answer.fetchedAt;
+    FeedCheck check = checkFeed(feed, answer.body);
+    std::string what =
+        std::string("the ") + feedLabel(feed) + " of " + artist + " from " + answer.from;
+    if (!check.readable) {
+        event.cause = printable(what + " cannot be read: line " + std::to_string(check.line) +
+                                ": " + check.reason);
+    } else if (check.entries < 2) {
+        event.cause = printable(what + " hold only " + entriesText(check.entries) +
+                                "; the plug-in needs at least two");
+    }
+    event.entries = check.entries;
+    return event;
+}
+
+std::vector<std::string> secretsOf(const std::vector<SourceOptions>& sources) {
+    std::vector<std::string> secrets;
+    for (const SourceOptions& source : sources) {
+        if (auto* lastfm = std::get_if<LastfmOptions>(&source))
+            secrets.push_back(lastfm->apiKey);
+        if (auto* listenbrainz = std::get_if<ListenBrainzOptions>(&source))
+            secrets.push_back(listenbrainz->token);
+    }
+    return secrets;
 }
 
 }  // namespace
 
 struct ChartServer::State {
     ChartServerOptions options;
-    std::optional<std::filesystem::path> root;
-    std::unique_ptr<LastfmBridge> bridge;
+    std::unique_ptr<SourceChain> chain;
     std::unique_ptr<UpstreamQueue<BridgeAnswer>> upstream;
     std::unique_ptr<HttpService> http;  // last: stopped and destroyed first
+
+    // The sources, in order; bridges with one cache file share one cache.
+    void makeChain() {
+        std::vector<SourceOptions> all;
+        if (options.feeds)
+            all.emplace_back(FeedsFolder{*options.feeds});
+        if (options.lastfm)
+            all.emplace_back(*options.lastfm);
+        if (options.listenbrainz)
+            all.emplace_back(*options.listenbrainz);
+        all.insert(all.end(), options.sources.begin(), options.sources.end());
+
+        auto report = options.report ? options.report : [](const std::string&) {};
+        std::vector<std::string> secrets = secretsOf(all);
+        std::map<std::filesystem::path, std::shared_ptr<FeedCache>> caches;
+        auto cacheFor = [&](const std::filesystem::path& file) -> std::shared_ptr<FeedCache> {
+            if (file.empty())
+                return nullptr;
+            std::shared_ptr<FeedCache>& cache = caches[file];
+            if (!cache) {
+                cache = std::make_shared<FeedCache>(file, [report, secrets](const std::string& l) {
+                    std::string line = l;
+                    for (const std::string& secret : secrets)
+                        line = redacted(std::move(line), secret);
+                    report(printable(line, false, 1000));
+                });
+            }
+            return cache;
+        };
+        std::vector<std::unique_ptr<FeedSource>> sources;
+        bool upstreamWork = false;
+        for (const SourceOptions& source : all) {
+            upstreamWork = upstreamWork || !std::holds_alternative<FeedsFolder>(source);
+            if (auto* folder = std::get_if<FeedsFolder>(&source)) {
+                sources.push_back(std::make_unique<FolderSource>(folder->path));
+            } else if (auto* lastfm = std::get_if<LastfmOptions>(&source)) {
+                sources.push_back(
+                    std::make_unique<LastfmBridge>(*lastfm, cacheFor(lastfm->cacheFile), report));
+            } else if (auto* lb = std::get_if<ListenBrainzOptions>(&source)) {
+                sources.push_back(
+                    std::make_unique<ListenBrainzBridge>(*lb, cacheFor(lb->cacheFile), report));
+            } else if (auto* remote = std::get_if<RemoteService>(&source)) {
+                sources.push_back(std::make_unique<RemoteSource>(remote->base, remote->proxy));
+            }
+        }
+        chain = std::make_unique<SourceChain>(std::move(sources), report);
+        if (upstreamWork)
+            upstream = std::make_unique<UpstreamQueue<BridgeAnswer>>(options.upstreamWorkers,
+                                                                     kUpstreamWaiting);
+    }
+
+    Answer answerOf(FeedKind feed, const std::string& artist, BridgeAnswer a) const {
+        std::optional<ChartEvent> event;
+        if (options.observe)
+            event = eventOf(feed, artist, a);
+        Answer answer = fromSource(std::move(a));
+        answer.event = std::move(event);
+        return answer;
+    }
 
     // Answers now, or hands the request to the upstream queue and answers when it is done.
     void respond(const HttpRequest& request, const std::function<void(Answer)>& finish) {
@@ -73,27 +166,24 @@ struct ChartServer::State {
             a.reply.status = 404;
             return finish(std::move(a));
         }
-        if (root) {
-            FeedAnswer file = answerFeed(*root, *feed);
-            if (file.status != 404 || !bridge) {
-                a.reply = {
-                    file.status, file.isFeed ? kXml : kText, std::move(file.body), {}, false};
-                a.source = "file";
-                a.note = std::move(file.note);
-                return finish(std::move(a));
-            }
-        }
         FeedKind kind = feed->file == "similar.xml" ? FeedKind::Similar : FeedKind::TopTracks;
-        if (std::optional<BridgeAnswer> now = bridge->answerAtOnce(kind, feed->artist))
-            return finish(fromBridge(std::move(*now)));
-        LastfmBridge* source = bridge.get();
+        if (std::optional<BridgeAnswer> now = chain->answerAtOnce(kind, *feed))
+            return finish(answerOf(kind, feed->artist, std::move(*now)));
+        auto deadline = std::chrono::steady_clock::now() + kPatience;
+        std::string key = std::string(kind == FeedKind::TopTracks ? "t:" : "s:") + feed->artist;
         bool queued = upstream->submit(
-            LastfmBridge::fetchKey(kind, feed->artist),
-            [source, kind, artist = feed->artist] { return source->fetch(kind, artist); },
-            [finish](const BridgeAnswer& live) { finish(fromBridge(live)); });
+            key,
+            [this, kind, request = *feed, deadline] {
+                return chain->fetch(kind, request, deadline);
+            },
+            [this, finish, kind, artist = feed->artist](const BridgeAnswer& live) {
+                finish(answerOf(kind, artist, live));
+            });
         if (!queued) {
-            finish(fromBridge({503, "Too many requests are waiting for Last.fm; try again later\n",
-                               "live", "the upstream queue is full"}));
+            std::string why = "too many requests are waiting for the chart sources";
+            finish(answerOf(kind, feed->artist,
+                            answerWithout(503, "Too many requests are waiting; try again later\n",
+                                          "live", "the upstream queue is full", why)));
         }
     }
 
@@ -112,25 +202,26 @@ struct ChartServer::State {
                                    std::to_string(ms.count()) + "ms" +
                                    (a.note.empty() ? "" : " (" + printable(a.note) + ")"));
             }
+            if (options.observe && a.event)
+                options.observe(*a.event);
             reply(std::move(a.reply));
         });
     }
 };
 
 ChartServer::ChartServer(const std::filesystem::path& feeds, const std::string& bind, int port)
-    : ChartServer(ChartServerOptions{feeds, std::nullopt, bind, port, {}, {}, {}}) {}
+    : ChartServer([&] {
+          ChartServerOptions options;
+          options.feeds = feeds;
+          options.bind = bind;
+          options.port = port;
+          return options;
+      }()) {}
 
 ChartServer::ChartServer(ChartServerOptions options) : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.options = std::move(options);
-    if (s.options.feeds)
-        s.root = canonicalFolder(*s.options.feeds);
-    if (s.options.lastfm) {
-        auto report = s.options.report ? s.options.report : [](const std::string&) {};
-        s.bridge = std::make_unique<LastfmBridge>(*s.options.lastfm, report);
-        s.upstream = std::make_unique<UpstreamQueue<BridgeAnswer>>(s.options.upstreamWorkers,
-                                                                   kUpstreamWaiting);
-    }
+    s.makeChain();
     auto refusals = [&s](int status) {
         if (s.options.requestLog)
             s.options.requestLog("- - " + std::to_string(status) + " - 0ms (malformed request)");
@@ -156,10 +247,10 @@ std::string ChartServer::address() const {
 }
 
 void ChartServer::stop() {
-    if (state_->bridge)
-        state_->bridge->cancel();
+    state_->chain->cancel();
     if (state_->upstream)
-        state_->upstream->stop({503, "The chart service is stopping\n", "live", "stopping"});
+        state_->upstream->stop(answerWithout(503, "The chart service is stopping\n", "live",
+                                             "stopping", "the chart service is stopping"));
     state_->http->stop();
 }
 

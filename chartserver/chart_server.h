@@ -1,6 +1,6 @@
-// The chart service, in-process: answers the plug-in's two feeds over HTTP from a folder of
-// feed files, from Last.fm through the bridge, or both (a file present wins), on threads of
-// its own.
+// The chart service, in-process: answers the plug-in's two feeds over HTTP from chart
+// sources asked in turn (a folder of feed files, Last.fm, ListenBrainz, another chart
+// service), on threads of its own.
 //
 //   ChartServer server("data/demo/feeds");                  // a free port on 127.0.0.1
 //   ChartServer live(ChartServerOptions{.lastfm = options});  // the bridge
@@ -11,8 +11,9 @@
 // From a folder: the file FEEDS/<folder>/<file>, where <folder> is the segment exactly as
 // sent (still percent-encoded) or else the artist's plain name; a sibling "<file>.status"
 // holding a number makes it answer that status (body: the feed file if there is one, else
-// empty). Anything else is 404, other methods 405. Origin-form and absolute-form targets are
-// both accepted. Nothing outside the feeds folder is ever served.
+// empty). A feed file that cannot be read as a feed is 500. Anything else is 404, other
+// methods 405. Origin-form and absolute-form targets are both accepted. Nothing outside the
+// feeds folder is ever served.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +22,36 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "chartserver/http_service.h"
 #include "chartserver/lastfm_bridge.h"
+#include "chartserver/listenbrainz_bridge.h"
 
 namespace chartloom::chartserver {
+
+// Another chart service, asked as the plug-in would ask it.
+struct RemoteService {
+    std::string base;  // "http://HOST:PORT/"
+    UpstreamProxy proxy;
+};
+struct FeedsFolder {
+    std::filesystem::path path;
+};
+using SourceOptions = std::variant<FeedsFolder, LastfmOptions, ListenBrainzOptions, RemoteService>;
+
+// One feed request answered, as the sources saw it.
+struct ChartEvent {
+    FeedKind feed = FeedKind::TopTracks;
+    std::string artist;
+    int status = 404;
+    std::string from;       // the source that answered; empty when none had the chart
+    std::string cause;      // why it is no usable fresh chart, in words a person reads; else empty
+    bool stale = false;     // a cached chart, older than wanted
+    int64_t fetchedAt = 0;  // of a stale chart: seconds since the epoch
+    std::size_t entries = 0;  // of a 200 answer that reads as a feed
+};
 
 struct ChartServerOptions {
     std::optional<std::filesystem::path> feeds;
@@ -40,6 +66,12 @@ struct ChartServerOptions {
     // Threads that ask upstream at once. A service inside one command, whose plug-in asks one
     // thing at a time, needs few (and its HTTP side one thread: limits.threads).
     size_t upstreamWorkers = 16;
+    std::optional<ListenBrainzOptions> listenbrainz;
+    // The sources are asked in this order: feeds, lastfm, listenbrainz (those given), then
+    // these.
+    std::vector<SourceOptions> sources;
+    // Told of each feed request answered, from the serving threads; none when empty.
+    std::function<void(const ChartEvent&)> observe;
 };
 
 class ChartServer {

@@ -14,10 +14,6 @@ namespace {
 constexpr int kApplicationId = 0x43686C6D;  // "Chlm": marks the file as ours
 constexpr int kFormat = 1;                  // of the stored bodies; other rows are ignored
 
-const char* feedName(FeedKind feed) {
-    return feed == FeedKind::TopTracks ? "toptracks" : "similar";
-}
-
 // FNV-1a over the row, so that a damaged value is never served.
 int64_t checksum(int status, const std::string& body) {
     uint64_t hash = 1469598103934665603ULL ^ static_cast<uint64_t>(status);
@@ -29,6 +25,10 @@ int64_t checksum(int status, const std::string& body) {
 }
 
 }  // namespace
+
+std::string_view FeedCache::kindOf(FeedKind feed) {
+    return feed == FeedKind::TopTracks ? "toptracks" : "similar";
+}
 
 std::filesystem::path FeedCache::defaultFile() {
     std::filesystem::path base = chartloomDir(XdgDir::cache);
@@ -88,10 +88,22 @@ void FeedCache::open() {
         Transaction setup(*db_);
         db_->exec(("PRAGMA application_id=" + std::to_string(kApplicationId)).c_str());
         db_->exec(
-            "CREATE TABLE IF NOT EXISTS feeds (feed TEXT NOT NULL, artist TEXT NOT NULL,"
-            " status INTEGER NOT NULL, body BLOB NOT NULL, fetched_at INTEGER NOT NULL,"
-            " format INTEGER NOT NULL, checksum INTEGER NOT NULL,"
-            " PRIMARY KEY (feed, artist))");
+            "CREATE TABLE IF NOT EXISTS answers (source TEXT NOT NULL, kind TEXT NOT NULL,"
+            " name TEXT NOT NULL, status INTEGER NOT NULL, body BLOB NOT NULL,"
+            " fetched_at INTEGER NOT NULL, format INTEGER NOT NULL, checksum INTEGER NOT NULL,"
+            " PRIMARY KEY (source, kind, name))");
+        bool older = false;
+        {
+            Statement table(*db_, "SELECT 1 FROM sqlite_schema WHERE name = 'feeds'");
+            older = table.step();
+        }
+        if (older) {
+            // A row already in the new table is the newer answer.
+            db_->exec(
+                "INSERT OR IGNORE INTO answers SELECT 'lastfm', feed, artist, status, body,"
+                " fetched_at, format, checksum FROM feeds");
+            db_->exec("DROP TABLE feeds");
+        }
         setup.commit();
     } catch (const SqliteError& e) {
         if (e.kind == SqliteError::Kind::readOnly && db_)
@@ -133,18 +145,20 @@ bool FeedCache::usable() const {
     return !broken_;
 }
 
-std::optional<CachedFeed> FeedCache::find(FeedKind feed, const std::string& artist) {
+std::optional<CachedFeed> FeedCache::find(std::string_view source, std::string_view kind,
+                                          const std::string& name) {
     std::lock_guard lock(mutex_);
     if (broken_)
         return std::nullopt;
     CachedFeed found;
     try {
         Statement s(*db_,
-                    "SELECT status, body, fetched_at, checksum FROM feeds"
-                    " WHERE feed = ?1 AND artist = ?2 AND format = ?3");
-        s.bindText(1, feedName(feed));
-        s.bindText(2, artist);
-        s.bind(3, int64_t{kFormat});
+                    "SELECT status, body, fetched_at, checksum FROM answers"
+                    " WHERE source = ?1 AND kind = ?2 AND name = ?3 AND format = ?4");
+        s.bindText(1, source);
+        s.bindText(2, kind);
+        s.bindText(3, name);
+        s.bind(4, int64_t{kFormat});
         if (!s.step())
             return std::nullopt;
         found.status = static_cast<int>(s.integer(0));
@@ -167,21 +181,23 @@ std::optional<CachedFeed> FeedCache::find(FeedKind feed, const std::string& arti
     return found;
 }
 
-void FeedCache::store(FeedKind feed, const std::string& artist, const CachedFeed& answer) {
+void FeedCache::store(std::string_view source, std::string_view kind, const std::string& name,
+                      const CachedFeed& answer) {
     std::lock_guard lock(mutex_);
     if (broken_ || readOnly_)
         return;
     try {
         Statement s(*db_,
-                    "INSERT OR REPLACE INTO feeds (feed, artist, status, body, fetched_at, format,"
-                    " checksum) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-        s.bindText(1, feedName(feed));
-        s.bindText(2, artist);
-        s.bind(3, int64_t{answer.status});
-        s.bindBlob(4, answer.body);
-        s.bind(5, answer.fetchedAt);
-        s.bind(6, int64_t{kFormat});
-        s.bind(7, checksum(answer.status, answer.body));
+                    "INSERT OR REPLACE INTO answers (source, kind, name, status, body, fetched_at,"
+                    " format, checksum) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+        s.bindText(1, source);
+        s.bindText(2, kind);
+        s.bindText(3, name);
+        s.bind(4, int64_t{answer.status});
+        s.bindBlob(5, answer.body);
+        s.bind(6, answer.fetchedAt);
+        s.bind(7, int64_t{kFormat});
+        s.bind(8, checksum(answer.status, answer.body));
         s.step();  // one statement is one transaction
         if (std::exchange(writeFailing_, false))
             report_("chartloom: cache " + file_.string() + " takes answers again");

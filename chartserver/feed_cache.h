@@ -1,6 +1,8 @@
-// The bridge's persistent cache: one SQLite file of feed answers keyed by feed and the exact
-// requested artist name. Written in WAL mode, one transaction per answer, so a crash or a
-// second process on the same file leaves it usable.
+// The bridges' persistent cache: one SQLite file of answers keyed by source ("lastfm",
+// "listenbrainz", "musicbrainz"), kind ("toptracks", "similar", "artist-id") and the exact
+// name asked for. Written in WAL mode, one transaction per answer, so a crash or a second
+// process on the same file leaves it usable. Rows of the older layout, which knew Last.fm
+// alone, are taken over as Last.fm's when the file is opened.
 //
 // A file that cannot be used (corrupt, another program's database) is reported once through
 // `report` and the cache then behaves as empty and drops writes. A file that can be read but
@@ -17,7 +19,9 @@
 #include <optional>
 #include <string>
 
-#include "chartserver/lastfm_answer.h"
+#include <string_view>
+
+#include "chartserver/chart_outcome.h"
 
 namespace chartloom {
 class SqliteDb;
@@ -27,7 +31,7 @@ struct SqliteError;
 namespace chartloom::chartserver {
 
 struct CachedFeed {
-    int status = 200;  // 200 (body is the feed) or 404 (remembered "not found", empty body)
+    int status = 200;  // 200 (body is the answer) or 404 (remembered "not found", empty body)
     std::string body;
     int64_t fetchedAt = 0;  // seconds since the epoch
 };
@@ -44,9 +48,13 @@ public:
 
     bool usable() const;
     // The stored answer, if there is one that reads back intact.
-    std::optional<CachedFeed> find(FeedKind feed, const std::string& artist);
+    std::optional<CachedFeed> find(std::string_view source, std::string_view kind,
+                                   const std::string& name);
     // Replaces the stored answer. Failures are reported, never thrown.
-    void store(FeedKind feed, const std::string& artist, const CachedFeed& answer);
+    void store(std::string_view source, std::string_view kind, const std::string& name,
+               const CachedFeed& answer);
+    // A feed's kind as the cache names it.
+    static std::string_view kindOf(FeedKind feed);
 
     // ${XDG_CACHE_HOME:-$HOME/.cache}/chartloom/lastfm.sqlite; empty when neither is set.
     static std::filesystem::path defaultFile();

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "chartserver/feed_check.h"
 #include "toolbase/unique_fd.h"
 
 namespace chartloom::chartserver {
@@ -81,35 +82,47 @@ std::optional<int> parseStatus(std::string_view text) {
     return status;
 }
 
-FeedAnswer fault(std::string message) {
-    return {500, std::move(message) + "\n", false, {}};
+// A 500 whose body says what is wrong with `file` (relative to the folder) and whose note
+// names it whole, with the line when one is known.
+FeedAnswer fault(const std::filesystem::path& root, const std::filesystem::path& file,
+                 const std::string& what, int line = 0) {
+    std::string at = line > 0 ? " line " + std::to_string(line) : "";
+    return {500, file.string() + at + ": " + what + "\n", false,
+            (root / file).string() + at + ": " + what, file.string()};
 }
 
 // The answer of one folder: a status file's status, else the feed file, else none.
 std::optional<FeedAnswer> answerFromFolder(const std::filesystem::path& root,
                                            const std::filesystem::path& folder,
                                            const std::string& file) {
-    FileRead feed = readInside(root, folder / file);
-    FileRead status = readInside(root, folder / (file + ".status"));
+    std::filesystem::path feedFile = folder / file, statusFile = folder / (file + ".status");
+    FileRead feed = readInside(root, feedFile);
+    FileRead status = readInside(root, statusFile);
     if (feed.kind == FileRead::Kind::Unusable)
-        return fault("feed file cannot be served");
+        return fault(root, feedFile, "the feed file cannot be read or is larger than 16 MiB");
     if (status.kind == FileRead::Kind::Unusable)
-        return fault("status file cannot be read");
+        return fault(root, statusFile, "the status file cannot be read");
 
     FeedAnswer answer;
     if (status.kind == FileRead::Kind::Found) {
         std::optional<int> code = parseStatus(status.bytes);
         if (!code)
-            return fault("status file does not hold a status from 200 to 599");
+            return fault(root, statusFile,
+                         "the status file does not hold a status from 200 to 599");
         answer.status = *code;
     } else if (feed.kind == FileRead::Kind::Found) {
         answer.status = 200;
+        FeedCheck check = checkFeed(
+            file == "toptracks.xml" ? FeedKind::TopTracks : FeedKind::Similar, feed.bytes);
+        if (!check.readable)
+            return fault(root, feedFile, check.reason, check.line);
     } else {
         return std::nullopt;
     }
     // These two statuses carry no body in HTTP.
     if (answer.status != 204 && answer.status != 304)
         answer.body = std::move(feed.bytes);
+    answer.file = feedFile.string();
     return answer;
 }
 

@@ -234,15 +234,15 @@ std::string nameOf(const json& entry) {
     return entry.is_object() ? textOf(member(entry, "name")) : textOf(entry);
 }
 
-LastfmOutcome outcome(LastfmOutcome::Kind kind, std::string reason) {
+ChartOutcome outcome(ChartOutcome::Kind kind, std::string reason) {
     return {kind, {}, std::move(reason), 0};
 }
 
 }  // namespace
 
-LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist, long httpStatus,
-                                std::string_view body) {
-    using Kind = LastfmOutcome::Kind;
+ChartOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist, long httpStatus,
+                               std::string_view body) {
+    using Kind = ChartOutcome::Kind;
     ChartFilter filter;
     static const json unread;
     json::sax_parse(body.begin(), body.end(), &filter);
@@ -259,24 +259,24 @@ LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist,
         return outcome(Kind::Fail, reason);
     }
     if (httpStatus == 429 || (httpStatus >= 500 && httpStatus <= 599))
-        return outcome(Kind::Retry, "HTTP status " + std::to_string(httpStatus));
+        return outcome(Kind::Retry, "Last.fm answered HTTP " + std::to_string(httpStatus));
     if (httpStatus != 200)
-        return outcome(Kind::Fail, "HTTP status " + std::to_string(httpStatus));
+        return outcome(Kind::Fail, "Last.fm answered HTTP " + std::to_string(httpStatus));
 
     const char* rootName = feed == FeedKind::TopTracks ? "toptracks" : "similarartists";
     if (!filter.error().empty())
-        return outcome(Kind::Fail,
-                       std::string("the answer is no ") + rootName + " chart: " + filter.error());
+        return outcome(Kind::Fail, std::string("Last.fm's answer is no ") + rootName +
+                                       " chart: " + filter.error());
     const json& root = member(doc, rootName);
     if (!root.is_object())
-        return outcome(Kind::Fail, std::string("the answer has no ") + rootName);
+        return outcome(Kind::Fail, std::string("Last.fm's answer has no ") + rootName);
     std::string artist = textOf(member(member(root, "@attr"), "artist"));
     if (artist.empty())
         artist = requestedArtist;
     if (artist == "[unknown]" || requestedArtist == "[unknown]")
         return outcome(Kind::NotFound, "Last.fm answers for [unknown]");
 
-    LastfmOutcome result{Kind::Feed, {}, {}, 0};
+    ChartOutcome result{Kind::Feed, {}, {}, 0};
     if (feed == FeedKind::TopTracks) {
         std::vector<ChartTrack> tracks;
         for (const json& entry : listOf(member(root, "track"))) {

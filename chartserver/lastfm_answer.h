@@ -1,21 +1,11 @@
-// What an answer of the Last.fm 2.0 API means for one feed request: the feed to serve, "not
-// found", a failure worth another try, or a failure that another try will not mend.
+// What an answer of the Last.fm 2.0 API means for one feed request.
 #pragma once
 
-#include <cstddef>
-#include <string>
 #include <string_view>
 
+#include "chartserver/chart_outcome.h"
+
 namespace chartloom::chartserver {
-
-enum class FeedKind { TopTracks, Similar };
-
-struct LastfmOutcome {
-    enum class Kind { Feed, NotFound, Retry, Fail } kind = Kind::Fail;
-    std::string xml;          // Feed: the document the plug-in reads
-    std::string reason;       // Retry, Fail: what went wrong, for the log (the service's own words)
-    std::size_t entries = 0;  // Feed: the tracks or artists it holds
-};
 
 // Judges the body of an artist.gettoptracks or artist.getsimilar answer that came with
 // `httpStatus`. An API error in the body counts first (6: not found; 11, 16, 29: retry; any
@@ -25,7 +15,7 @@ struct LastfmOutcome {
 // without a usable name are skipped, and entries past the thousandth. "[unknown]" as the
 // answer's artist is not found. An answer that is not JSON, or nests deeper than 32 levels,
 // fails with a reason that says so. Memory stays bounded by what is mapped, not by the body.
-LastfmOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist, long httpStatus,
-                                std::string_view body);
+ChartOutcome judgeLastfmAnswer(FeedKind feed, std::string_view requestedArtist, long httpStatus,
+                               std::string_view body);
 
 }  // namespace chartloom::chartserver

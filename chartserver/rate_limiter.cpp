@@ -17,4 +17,14 @@ std::optional<RateLimiter::Clock::time_point> RateLimiter::reserve(Clock::time_p
     return slot;
 }
 
+void RateLimiter::follow(long remaining, std::chrono::milliseconds window) {
+    std::lock_guard lock(mutex_);
+    window = std::max(window, std::chrono::milliseconds(0));
+    if (remaining <= 0) {
+        next_ = std::max(next_, Clock::now() + window);
+        return;
+    }
+    interval_ = window / remaining;
+}
+
 }  // namespace chartloom::chartserver

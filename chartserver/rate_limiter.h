@@ -1,5 +1,5 @@
 // Spaces events at least 1/rate seconds apart, over every thread that asks: the politeness
-// limit on upstream requests.
+// limit on upstream requests. A service that says how much it allows may move the limit.
 #pragma once
 
 #include <chrono>
@@ -18,6 +18,10 @@ public:
     // that slot lies after `latest`, nothing is taken and the answer is null (check with
     // `has_value`).
     std::optional<Clock::time_point> reserve(Clock::time_point latest);
+    // Follows a service's rate headers: `remaining` requests allowed in the next `window`.
+    // None left holds every slot until the window ends; otherwise the requests left are
+    // spread over it, never closer than the service allows.
+    void follow(long remaining, std::chrono::milliseconds window);
 
 private:
     std::mutex mutex_;

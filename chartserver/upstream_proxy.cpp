@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "toolbase/ascii_text.h"
+
 namespace chartloom::chartserver {
 namespace {
 
@@ -32,6 +34,29 @@ std::string UpstreamProxy::proxyFor(std::string_view url) const {
         url.size() >= 8 && (url.substr(0, 8) == "https://" || url.substr(0, 8) == "HTTPS://");
     const std::optional<std::string>& specific = secure ? https : http;
     return specific.value_or(all.value_or(""));
+}
+
+bool UpstreamProxy::bypasses(std::string_view host) const {
+    std::string_view list = noProxy.value_or("");
+    while (!list.empty()) {
+        std::string_view entry = list.substr(0, list.find(','));
+        list.remove_prefix(std::min(list.size(), entry.size() + 1));
+        while (!entry.empty() && entry.front() == ' ')
+            entry.remove_prefix(1);
+        while (!entry.empty() && entry.back() == ' ')
+            entry.remove_suffix(1);
+        if (entry.starts_with('.'))
+            entry.remove_prefix(1);
+        if (entry == "*")
+            return true;
+        if (entry.empty() || entry.size() > host.size())
+            continue;
+        std::string_view tail = host.substr(host.size() - entry.size());
+        if (equalsNoCase(tail, entry) &&
+            (tail.size() == host.size() || host[host.size() - entry.size() - 1] == '.'))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace chartloom::chartserver

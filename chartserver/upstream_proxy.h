@@ -16,8 +16,12 @@ struct UpstreamProxy {
 
     // Reads the variables now; empty values count as unset.
     static UpstreamProxy fromEnvironment();
-    // The proxy for `url` ("" for none), as libcurl would choose it from the environment.
+    // The proxy for `url` ("" for none), as libcurl would choose it from the environment; the
+    // caller passes noProxy on for libcurl to apply.
     std::string proxyFor(std::string_view url) const;
+    // Whether noProxy sends requests to `host` around the proxy: "*", the host itself, or a
+    // domain it is in (a leading dot aside), letter case aside.
+    bool bypasses(std::string_view host) const;
 };
 
 }  // namespace chartloom::chartserver

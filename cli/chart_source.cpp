@@ -1,5 +1,6 @@
 #include "cli/chart_source.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,34 +18,63 @@ void reportToStderr(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
+// The items of a source list; a folder whose name holds a comma is one item.
+std::vector<std::string> sourceList(const std::string& charts) {
+    std::error_code error;
+    if (charts.find(',') == std::string::npos || std::filesystem::is_directory(charts, error))
+        return {charts};
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = charts.find(',', start);
+        items.push_back(charts.substr(start, comma - start));
+        if (comma == std::string::npos)
+            return items;
+        start = comma + 1;
+    }
+}
+
+chartserver::SourceOptions sourceOf(const std::string& item, const LastfmSettings& settings) {
+    if (item == "lastfm")
+        return resolveLastfm(settings);
+    if (item == "listenbrainz")
+        return resolveListenBrainz(settings);
+    if (isServiceAddress(item))
+        return chartserver::RemoteService{item, chartserver::UpstreamProxy::fromEnvironment()};
+    std::error_code error;
+    if (!item.empty() && std::filesystem::is_directory(item, error))
+        return chartserver::FeedsFolder{item};
+    throw UsageError("\"" + item +
+                     "\" is not \"lastfm\", \"listenbrainz\", a feeds folder or "
+                     "http://HOST:PORT/");
+}
+
 }  // namespace
 
-ChartSource::ChartSource(const std::optional<std::string>& charts, const LastfmSettings& lastfm) {
+ChartSource::ChartSource(const std::optional<std::string>& charts, const LastfmSettings& settings) {
     if (!charts)
         return;
-    if (isServiceAddress(*charts)) {
+    std::vector<std::string> items = sourceList(*charts);
+    if (items.size() == 1 && isServiceAddress(items.front())) {
         routeTo(charts->back() == '/' ? *charts : *charts + "/");
         return;
     }
     chartserver::ChartServerOptions options;
     options.report = reportToStderr;
+    options.observe = [causes = causes_](const chartserver::ChartEvent& e) { causes->note(e); };
     // The plug-in's requests come one at a time.
     options.limits.threads = 1;
     options.upstreamWorkers = 2;
     try {
-        if (*charts == "lastfm") {
-            // Taken before routeTo() points http_proxy at the bridge itself.
-            options.lastfm = resolveLastfm(lastfm);
-        } else if (std::filesystem::is_directory(*charts)) {
-            options.feeds = *charts;
-        } else {
-            throw UsageError("--charts " + *charts +
-                             ": not \"lastfm\", a feeds folder or http://HOST:PORT/");
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (std::find(items.begin(), items.begin() + static_cast<long>(i), items[i]) !=
+                items.begin() + static_cast<long>(i))
+                throw UsageError("\"" + items[i] + "\" is named twice");
+            // Taken before routeTo() points http_proxy at the service itself.
+            options.sources.push_back(sourceOf(items[i], settings));
         }
         server_ = std::make_unique<chartserver::ChartServer>(std::move(options));
     } catch (const std::runtime_error& e) {
-        if (dynamic_cast<const UsageError*>(&e))
-            throw;
         throw UsageError("--charts " + *charts + ": " + e.what());
     }
     routeTo(server_->address());

@@ -12,8 +12,8 @@ namespace chartloom::cli {
 namespace {
 
 const char* const kSharedFooter =
-    "Also: --library, --playlists, --charts and --api-key (see chartloom --help), which\n"
-    "config.toml may set for every command.";
+    "Also: --library, --playlists, --charts, --api-key and --listenbrainz-token (see chartloom\n"
+    "--help), which config.toml may set for every command.";
 
 // The options of `menu` and `run`; answers --mpd, which is read after parsing (a bare --mpd
 // has no value to store).
@@ -166,20 +166,33 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
     app.add_option("--library", shared.library, "Music folder, library index or library JSON file");
     app.add_option("--playlists", shared.playlists, "Playlist folder: every *.m3u8 in it");
     app.add_option("--charts", shared.charts,
-                   "Where run gets charts: lastfm, a feeds folder, or http://HOST:PORT/");
+                   "Where run gets charts: lastfm, listenbrainz, a feeds folder, "
+                   "http://HOST:PORT/, or a list of them asked in turn (lastfm,listenbrainz)");
     app.add_option("--api-key", shared.apiKey,
                    "Last.fm API key (default: $LASTFM_API_KEY, which keeps it out of ps)");
+    app.add_option("--listenbrainz-token", shared.listenbrainzToken,
+                   "ListenBrainz user token (default: $LISTENBRAINZ_TOKEN, which keeps it out of "
+                   "ps)");
 
     ServeOptions& serveOptions = line.serve;
     CLI::App* serve = app.add_subcommand(
-        "serve", "Answer the chart feeds over HTTP, from a folder, from Last.fm, or both");
+        "serve",
+        "Answer the chart feeds over HTTP, from a folder, from Last.fm, from ListenBrainz, or "
+        "from several of them in that order");
     serve->fallthrough()->footer(kSharedFooter);
     serve->add_option("--feeds", serveOptions.feeds,
-                      "Folder of <artist>/toptracks.xml and similar.xml (wins over --lastfm)");
-    serve->add_flag("--lastfm", serveOptions.lastfm, "Answer live from the Last.fm 2.0 API");
+                      "Folder of <artist>/toptracks.xml and similar.xml (wins over the others)");
+    CLI::Option* lastfm =
+        serve->add_flag("--lastfm", serveOptions.lastfm, "Answer live from the Last.fm 2.0 API");
+    CLI::Option* listenbrainz =
+        serve->add_flag("--listenbrainz", serveOptions.listenbrainz,
+                        "Answer live from ListenBrainz (after Last.fm when both are given)");
     addLastfmOptions(serve, serveOptions.live);
-    for (const char* live : {"--lastfm-url", "--cache", "--max-age", "--rate", "--offline"})
-        serve->get_option(live)->needs("--lastfm");
+    for (const char* live : {"--lastfm-url", "--rate"})
+        serve->get_option(live)->needs(lastfm);
+    for (const char* live :
+         {"--listenbrainz-url", "--labs-url", "--musicbrainz-url", "--similar-algorithm"})
+        serve->get_option(live)->needs(listenbrainz);
     serve->add_option("--bind", serveOptions.bind, "Address to listen on")->capture_default_str();
     serve->add_option("--port", serveOptions.port, "Port to listen on (0 picks a free one)")
         ->check(CLI::Range(0, 65535))
@@ -284,6 +297,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         throw UsageError(std::string(e.what()) + " (see " + see + ")");
     }
     CLI::App* running = app.get_subcommands().front();
+    if (running == serve && !serveOptions.lastfm && !serveOptions.listenbrainz) {
+        for (const char* live : {"--cache", "--max-age", "--offline"}) {
+            if (serve->get_option(live)->count() > 0)
+                throw UsageError(std::string(live) +
+                                 " needs --lastfm or --listenbrainz (see chartloom serve --help)");
+        }
+    }
     line.configGiven = given(args, "--config");
     line.config = readConfigFile(configFile, line.configGiven);
     applyConfig(line.config, app, running);
@@ -313,6 +333,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     session.playlists = shared.playlists;
     session.charts = shared.charts;
     session.lastfm.apiKey = serveOptions.live.apiKey = shared.apiKey;
+    session.lastfm.listenbrainzToken = serveOptions.live.listenbrainzToken =
+        shared.listenbrainzToken;
     // MPD supplies both the library and the playlists; the configuration file's are ignored.
     CLI::Option* mpd = running == menu ? menuMpd : running == run ? runMpd : nullptr;
     if (mpd && mpd->count() > 0) {

@@ -22,10 +22,23 @@ void showPath(const char* name, const std::optional<std::string>& value, const c
         return;
     }
     std::error_code ec;
-    bool missing = !std::filesystem::exists(*value, ec) &&
-                   value->find("://") == std::string::npos && *value != "lastfm";
+    bool missing =
+        !std::filesystem::exists(*value, ec) && value->find("://") == std::string::npos &&
+        value->find(',') == std::string::npos && *value != "lastfm" && *value != "listenbrainz";
     std::cout << name << " = \"" << printable(*value) << "\"" << (missing ? " (nothing there)" : "")
               << "\n";
+}
+
+// A key or token, all but its last four characters hidden.
+void showSecret(const char* name, const std::optional<std::string>& value, const char* variable,
+                const char* otherwise) {
+    if (value) {
+        std::cout << name << " = \"" << masked(*value) << "\"\n";
+    } else if (const char* env = std::getenv(variable); env && *env) {
+        std::cout << name << " = \"" << masked(env) << "\" (from " << variable << ")\n";
+    } else {
+        std::cout << name << " = (none: " << otherwise << ")\n";
+    }
 }
 
 std::string shown(const ConfigValue& v) {
@@ -51,13 +64,9 @@ int configCommand(const CommandLine& line) {
     showPath("library", o.library, "(none: give --library)");
     showPath("playlists", o.playlists, "(none: playlists are not read or written)");
     showPath("charts", o.charts, "(none: the plug-in's own address, http://127.0.0.1:7380/)");
-    if (o.apiKey) {
-        std::cout << "api-key = \"" << masked(*o.apiKey) << "\"\n";
-    } else if (const char* env = std::getenv("LASTFM_API_KEY"); env && *env) {
-        std::cout << "api-key = \"" << masked(env) << "\" (from LASTFM_API_KEY)\n";
-    } else {
-        std::cout << "api-key = (none: live charts need one)\n";
-    }
+    showSecret("api-key", o.apiKey, "LASTFM_API_KEY", "charts from Last.fm need one");
+    showSecret("listenbrainz-token", o.listenbrainzToken, "LISTENBRAINZ_TOKEN",
+               "charts from ListenBrainz need one");
     // A command's own section applies when that command runs, under its options.
     std::string section;
     for (const ConfigValue& v : file.values) {

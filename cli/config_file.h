@@ -24,6 +24,7 @@ struct SharedOptions {
     std::optional<std::string> playlists;
     std::optional<std::string> charts;
     std::optional<std::string> apiKey;
+    std::optional<std::string> listenbrainzToken;
 };
 
 // One key of the file, its value turned into option text ("~" and "$HOME" expanded at the

@@ -67,7 +67,8 @@ CLI::Option* addFollowCommand(CLI::App& app, FollowOptions& o) {
     CLI::App* command = app.add_subcommand(
         "follow", "Keep MPD's queue going with songs like the one playing, without repeats");
     command->fallthrough()->footer(
-        "Also: --charts and --api-key (see chartloom --help), which config.toml may set.");
+        "Also: --charts, --api-key and --listenbrainz-token (see chartloom --help), which\n"
+        "config.toml may set.");
     // Read after parsing: a bare --mpd has no value to store.
     CLI::Option* mpd = command
                            ->add_option("--mpd",
@@ -122,6 +123,7 @@ int followCommand(const FollowOptions& options, const SharedOptions& shared) {
         settings.lastRequestFailure = takeRequestFailure;
         LastfmSettings lastfm = options.lastfm;
         lastfm.apiKey = shared.apiKey;
+        lastfm.listenbrainzToken = shared.listenbrainzToken;
         ChartSource charts(shared.charts, lastfm);  // its threads start with signals blocked
         player::Host host;
         host.loadPlugin(pluginFile());

@@ -18,7 +18,8 @@ std::string playingName(const player::Host& host) {
 
 }  // namespace
 
-std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>* menu) {
+std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>* menu,
+                       const std::string& cause) {
     json doc = json::object();
     if (menu) {
         json items = json::array();
@@ -34,6 +35,8 @@ std::string jsonReport(player::Host& host, const std::vector<player::MenuEntry>*
     for (const auto& m : host.popups().messages()) {
         messages.push_back({{"title", m.title}, {"text", m.text}});
     }
+    if (!cause.empty() && !messages.empty())
+        messages.back()["cause"] = cause;
     doc["messages"] = messages;
     json playlists = json::array();
     const auto& all = host.playlists().all();
@@ -105,8 +108,10 @@ std::string eventsText(const player::Host& host, size_t consoleFrom, size_t mess
 }
 
 std::string runSummaryText(const player::Host& host, const std::vector<size_t>& changed,
-                           const std::string& playback) {
+                           const std::string& playback, const std::string& cause) {
     std::string out = eventsText(host);
+    if (!cause.empty() && !host.popups().messages().empty())
+        out += "chart source: " + printable(cause) + "\n";
     for (size_t i : changed)
         out += playlistText(host, i);
     if (!changed.empty())

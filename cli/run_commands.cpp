@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+#include "chartserver/upstream_fetch.h"
+#include "chartserver/upstream_proxy.h"
 #include "cli/chart_source.h"
 #include "cli/commands.h"
 #include "cli/interrupts.h"
@@ -31,43 +33,104 @@ using namespace playlists;
 using namespace mpd;
 namespace {
 
-// What the Internet layer said about failed requests; printed as it comes with --verbose.
+constexpr const char* kNoConnection = "Couldn't connect to Last.fm server.";
+
+// What the Internet layer said about failed requests, each naming the address the request
+// really went to; printed as it comes with --verbose.
 struct Diagnostics {
     std::mutex mutex;
     std::vector<std::string> lines;
     bool echo = false;
+    chartserver::UpstreamProxy proxy;  // as the plug-in's Internet layer finds it
 };
 Diagnostics g_diagnostics;
 
+// A proxy's address as "http://HOST:PORT/", without the credentials it may hold.
+std::string proxyOrigin(std::string proxy) {
+    if (proxy.find("://") == std::string::npos)
+        proxy = "http://" + proxy;
+    size_t hostStart = proxy.find("://") + 3;
+    size_t end = proxy.find('/', hostStart);
+    std::string authority = proxy.substr(hostStart, end - hostStart);
+    if (size_t at = authority.rfind('@'); at != std::string::npos)
+        authority.erase(0, at + 1);
+    return proxy.substr(0, hostStart) + authority + "/";
+}
+
+// The parts of a diagnostic line "GET http://host:port/path: cause".
+struct RequestLine {
+    std::string origin;  // "http://host:port/"
+    std::string rest;    // "path: cause"
+    bool valid = false;
+};
+
+RequestLine splitLine(const std::string& line) {
+    size_t urlStart = line.find(' ');
+    size_t scheme = line.find("://", urlStart);
+    if (urlStart == std::string::npos || scheme == std::string::npos)
+        return {};
+    size_t pathStart = line.find('/', scheme + 3);
+    if (pathStart == std::string::npos)
+        return {};
+    return {line.substr(urlStart + 1, pathStart + 1 - urlStart - 1), line.substr(pathStart + 1),
+            true};
+}
+
+// `line` with the URL's origin replaced by the proxy's when the request went there.
+std::string withRealAddress(const std::string& line, const chartserver::UpstreamProxy& proxy) {
+    RequestLine parts = splitLine(line);
+    if (!parts.valid || !proxy.http || proxy.bypasses(chartserver::hostOf(parts.origin)))
+        return line;
+    return line.substr(0, line.find(' ') + 1) + proxyOrigin(*proxy.http) + parts.rest;
+}
+
 void noteDiagnostic(const char* line) {
     std::lock_guard lock(g_diagnostics.mutex);
-    g_diagnostics.lines.emplace_back(line);
+    g_diagnostics.lines.push_back(withRealAddress(line, g_diagnostics.proxy));
     if (g_diagnostics.echo)
-        std::fprintf(stderr, "chartloom: %s\n", printable(line).c_str());
+        std::fprintf(stderr, "chartloom: %s\n", printable(g_diagnostics.lines.back()).c_str());
 }
 
 // When a request found no chart service at all: where the plug-in looked, and what to do.
 void explainConnectionFailure(const player::Host& host) {
     bool noConnection = false;
     for (const auto& m : host.popups().messages())
-        noConnection = noConnection || m.text == "Couldn't connect to Last.fm server.";
+        noConnection = noConnection || m.text == kNoConnection;
     std::lock_guard lock(g_diagnostics.mutex);
     if (!noConnection || g_diagnostics.lines.empty())
         return;
-    // "GET http://host:port/path: cause"
-    const std::string& line = g_diagnostics.lines.front();
-    size_t urlStart = line.find(' ') + 1;
-    size_t pathStart = line.find('/', line.find("//", urlStart) + 2);
-    size_t causeStart = line.find(": ", pathStart);
-    std::string origin = line.substr(urlStart, pathStart + 1 - urlStart);
-    std::string cause = causeStart == std::string::npos ? "" : line.substr(causeStart + 2);
-    const char* proxy = std::getenv("http_proxy");
-    std::string via = proxy && *proxy ? std::string(" (through the proxy ") + proxy + ")" : "";
+    RequestLine parts = splitLine(g_diagnostics.lines.front());
+    size_t causeStart = parts.rest.find(": ");
+    std::string cause = causeStart == std::string::npos ? "" : parts.rest.substr(causeStart + 2);
     std::fprintf(stderr,
-                 "chartloom: no chart service answered at %s%s: %s. Start one with \"chartloom "
+                 "chartloom: no chart service answered at %s: %s. Start one with \"chartloom "
                  "serve --feeds DIR\" or \"chartloom serve --lastfm\", or let run bring its own "
-                 "with --charts lastfm, --charts DIR or --charts http://HOST:PORT/\n",
-                 printable(origin).c_str(), printable(via).c_str(), printable(cause).c_str());
+                 "with --charts lastfm, --charts listenbrainz, --charts DIR or --charts "
+                 "http://HOST:PORT/\n",
+                 printable(parts.origin).c_str(), printable(cause).c_str());
+}
+
+// The cause behind the plug-in's last message, as the chart source saw it: the sources in
+// this process say it themselves; of a chart service elsewhere, the Internet layer knows the
+// status or the failure. Empty when there is no message or nothing to add.
+std::string causeOfMessage(const player::Host& host, const ChartSource& charts) {
+    std::vector<player::PopupMessage> messages = host.popups().messages();
+    if (messages.empty())
+        return "";
+    if (const ChartCauses* causes = charts.causes())
+        return causes->causeOf(messages.back().text);
+    if (messages.back().text == kNoConnection)
+        return "";  // explainConnectionFailure says where nothing answered
+    std::lock_guard lock(g_diagnostics.mutex);
+    if (g_diagnostics.lines.empty())
+        return "";
+    RequestLine parts = splitLine(g_diagnostics.lines.back());
+    size_t causeStart = parts.rest.find(": ");
+    if (!parts.valid || causeStart == std::string::npos)
+        return "";
+    std::string cause = parts.rest.substr(causeStart + 2);
+    std::string at = "the chart service at " + parts.origin;
+    return cause.starts_with("HTTP ") ? at + " answered " + cause : at + ": " + cause;
 }
 
 // A UsageError when nothing is selected, naming the rules that picked nothing.
@@ -201,6 +264,10 @@ int runCommand(const std::string& item, const SessionOptions& options) {
     InternetSetDiagnostics(noteDiagnostic);
     return guarded([&] {
         ChartSource charts(options.charts, options.lastfm);  // its threads start masked too
+        {
+            std::lock_guard lock(g_diagnostics.mutex);
+            g_diagnostics.proxy = chartserver::UpstreamProxy::fromEnvironment();
+        }
         Session session(options, Session::Access::readWrite);
         player::Host& host = session.host();
         TaskDisplay display(stderr);
@@ -239,9 +306,11 @@ int runCommand(const std::string& item, const SessionOptions& options) {
             if (std::find(before.begin(), before.end(), after[i]) == before.end())
                 changed.push_back(i);
         }
-        std::cout << (options.json ? jsonReport(host, nullptr)
-                                   : runSummaryText(host, changed,
-                                                    playbackLine(session, plan, plays, options)));
+        std::string cause = interrupts.interrupted() ? "" : causeOfMessage(host, charts);
+        std::cout << (options.json
+                          ? jsonReport(host, nullptr, cause)
+                          : runSummaryText(host, changed,
+                                           playbackLine(session, plan, plays, options), cause));
         if (!interrupts.interrupted() && !options.dryRun) {
             if (changed.empty() && host.popups().messages().empty())
                 std::fprintf(stderr, "chartloom: nothing was changed: %s\n",
@@ -249,8 +318,14 @@ int runCommand(const std::string& item, const SessionOptions& options) {
             else if (!changed.empty() && !session.usesMpd() && !options.playlists)
                 std::fprintf(stderr, "chartloom: not saved: give --playlists DIR or --mpd\n");
         }
-        if (!interrupts.interrupted())
+        if (!interrupts.interrupted()) {
             explainConnectionFailure(host);
+            if (const ChartCauses* causes = charts.causes()) {
+                std::string notice = causes->staleNotice(static_cast<int64_t>(std::time(nullptr)));
+                if (!notice.empty())
+                    std::fprintf(stderr, "chartloom: %s\n", printable(notice).c_str());
+            }
+        }
         if (interrupts.interrupted())
             return 130;
         return host.popups().messages().empty() && outcome.conflicts.empty() ? 0 : 1;

@@ -39,13 +39,17 @@ int serveCommand(const ServeOptions& options) {
     raiseDescriptorLimit();
     std::optional<ChartServer> server;
     try {
-        if (!options.feeds && !options.lastfm)
-            throw UsageError("say where the charts come from: --feeds DIR, --lastfm, or both");
+        if (!options.feeds && !options.lastfm && !options.listenbrainz)
+            throw UsageError(
+                "say where the charts come from: --feeds DIR, --lastfm, --listenbrainz, or "
+                "several of them");
         chartserver::ChartServerOptions config;
         if (options.feeds)
             config.feeds = *options.feeds;
         if (options.lastfm)
             config.lastfm = resolveLastfm(options.live);
+        if (options.listenbrainz)
+            config.listenbrainz = resolveListenBrainz(options.live);
         config.bind = options.bind;
         config.port = options.port;
         config.requestLog = writeLine;

@@ -1,5 +1,5 @@
-// `chartloom serve`: the chart service, answering the two feeds from a folder, from Last.fm
-// through the bridge, or both.
+// `chartloom serve`: the chart service, answering the two feeds from a folder, from Last.fm,
+// from ListenBrainz, or from several of them in that order.
 #pragma once
 
 #include <optional>
@@ -12,6 +12,7 @@ namespace chartloom::cli {
 struct ServeOptions {
     std::optional<std::string> feeds;
     bool lastfm = false;
+    bool listenbrainz = false;
     LastfmSettings live;
     std::string bind = "127.0.0.1";
     int port = 7380;

@@ -13,11 +13,11 @@
 namespace chartloom::testing {
 namespace {
 
+using chartserver::ChartOutcome;
 using chartserver::FeedKind;
 using chartserver::judgeLastfmAnswer;
-using chartserver::LastfmOutcome;
 using ::testing::HasSubstr;
-using Kind = LastfmOutcome::Kind;
+using Kind = ChartOutcome::Kind;
 
 std::string top(const std::string& tracks, const std::string& attr = R"({"artist":"Blur"})") {
     return R"({"toptracks":{"track":)" + tracks + R"(,"@attr":)" + attr + "}}";
@@ -35,7 +35,7 @@ std::size_t count(const std::string& text, const std::string& what) {
 }
 
 TEST(LastfmMapping, RecordedShapesBecomeTheOldFeeds) {
-    LastfmOutcome t = judgeLastfmAnswer(
+    ChartOutcome t = judgeLastfmAnswer(
         FeedKind::TopTracks, "chris cornell", 200,
         R"({"toptracks":{"track":[{"name":"You Know My Name","playcount":"2053916",)"
         R"("listeners":"335135","mbid":"a","url":"u","artist":{"name":"Chris Cornell"},)"
@@ -50,7 +50,7 @@ TEST(LastfmMapping, RecordedShapesBecomeTheOldFeeds) {
               "  <track><name>Billie Jean</name><reach>120</reach></track>\n"
               "</mostknowntracks>\n");
 
-    LastfmOutcome s = judgeLastfmAnswer(
+    ChartOutcome s = judgeLastfmAnswer(
         FeedKind::Similar, "metallica", 200,
         R"({"similarartists":{"artist":[{"name":"Megadeth","mbid":"m","match":"1","url":"u"},)"
         R"({"name":"Pantera","match":"0.600213","url":"u"}],"@attr":{"artist":"Metallica"}}})");
@@ -116,7 +116,7 @@ TEST(LastfmMapping, OddShapesOfTopTracks) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        LastfmOutcome out = judgeLastfmAnswer(FeedKind::TopTracks, "blur", 200, c.body);
+        ChartOutcome out = judgeLastfmAnswer(FeedKind::TopTracks, "blur", 200, c.body);
         ASSERT_EQ(out.kind, Kind::Feed) << out.reason;
         EXPECT_EQ(count(out.xml, "<track>"), c.tracks) << out.xml;
         for (const std::string& fragment : c.fragments)
@@ -139,17 +139,17 @@ TEST(LastfmMapping, MatchIsAPercentageRoundedDown) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.match);
-        LastfmOutcome out =
+        ChartOutcome out =
             judgeLastfmAnswer(FeedKind::Similar, "blur", 200,
                               similar(R"([{"name":"X","match":)" + c.match + R"(},{"name":"Y"}])"));
         ASSERT_EQ(out.kind, Kind::Feed) << out.reason;
         EXPECT_THAT(out.xml, HasSubstr("<artist><name>X</name>" + c.element));
         EXPECT_THAT(out.xml, HasSubstr("<artist><name>Y</name></artist>"));
     }
-    LastfmOutcome one =
+    ChartOutcome one =
         judgeLastfmAnswer(FeedKind::Similar, "blur", 200, similar(R"({"name":"Oasis"})"));
     EXPECT_THAT(one.xml, HasSubstr("<artist><name>Oasis</name></artist>"));
-    LastfmOutcome none = judgeLastfmAnswer(FeedKind::Similar, "blur", 200, similar(R"("")"));
+    ChartOutcome none = judgeLastfmAnswer(FeedKind::Similar, "blur", 200, similar(R"("")"));
     EXPECT_EQ(count(none.xml, "<artist>"), 0u) << none.xml;
 }
 
@@ -186,7 +186,7 @@ TEST(LastfmMapping, ErrorsAndStatusesDecideTheOutcome) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
-        LastfmOutcome out = judgeLastfmAnswer(FeedKind::TopTracks, "Blur", c.status, c.body);
+        ChartOutcome out = judgeLastfmAnswer(FeedKind::TopTracks, "Blur", c.status, c.body);
         EXPECT_EQ(out.kind, c.kind);
         EXPECT_THAT(out.reason, HasSubstr(c.reason));
     }

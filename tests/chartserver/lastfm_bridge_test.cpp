@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include "chartserver/chart_server.h"
+#include "tests/chartserver/cache_sql.h"
 #include "tests/chartserver/fake_lastfm.h"
 #include "tests/chartserver/serve_raw_http.h"
 #include "tests/support/child_process.h"
@@ -285,13 +286,6 @@ TEST_F(LiveCharts, ConcurrentRequestsForOneFeedShareOneCall) {
     }
 }
 
-void runSql(const fs::path& file, const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-}
-
 TEST_F(LiveCharts, AnUnusableOrEmptyAnswerNeverReplacesACachedChart) {
     RawResponse first;
     auto server = startWithStaleBlur(first);
@@ -365,7 +359,7 @@ TEST_F(LiveCharts, AFailedWriteLosesNeitherTheCacheNorLaterWrites) {
     auto server = start(options());
     ASSERT_EQ(get(*server, "Blur").status, 200);
     runSql(options().cacheFile,
-           "CREATE TRIGGER full BEFORE INSERT ON feeds"
+           "CREATE TRIGGER full BEFORE INSERT ON answers"
            " BEGIN SELECT RAISE(FAIL, 'database or disk is full'); END");
     EXPECT_EQ(get(*server, "Oasis").status, 200);  // answered, not stored
     EXPECT_EQ(get(*server, "Blur").status, 200);

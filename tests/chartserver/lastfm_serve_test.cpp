@@ -1,5 +1,5 @@
-// `chartloom serve --lastfm` as a process against a fake 2.0 API: the key, the log lines,
-// the retry timing, and a kill -9 in the middle of cache writes.
+// `chartloom serve --lastfm` (and --listenbrainz) as a process against fake services: the key
+// and the token, the log lines, the retry timing, and a kill -9 in the middle of cache writes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "tests/chartserver/fake_lastfm.h"
+#include "tests/chartserver/fake_listenbrainz.h"
 #include "tests/chartserver/serve_raw_http.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scoped_env.h"
@@ -57,6 +58,7 @@ Response normalAnswer(const UpstreamCall& call) {
 
 TEST(ServeLastfm, WithoutAKeySaysWhereToGetOne) {
     ScopedEnvVar noKey("LASTFM_API_KEY", std::nullopt);
+    ScopedEnvVar noToken("LISTENBRAINZ_TOKEN", std::nullopt);
     struct Case {
         std::vector<std::string> args;
         std::vector<std::string> says;
@@ -68,6 +70,12 @@ TEST(ServeLastfm, WithoutAKeySaysWhereToGetOne) {
         {{CHARTLOOM_BIN, "serve", "--port", "0"}, {"--feeds", "--lastfm"}},
         {{CHARTLOOM_BIN, "serve", "--lastfm", "--api-key", "0123456789", "--port", "0"},
          {"not a Last.fm API key"}},
+        {{CHARTLOOM_BIN, "serve", "--listenbrainz", "--port", "0"},
+         {"listenbrainz.org/settings", "--listenbrainz-token", "LISTENBRAINZ_TOKEN", "--offline"}},
+        {{CHARTLOOM_BIN, "serve", "--listenbrainz", "--listenbrainz-token", "a b", "--port", "0"},
+         {"not a user token"}},
+        {{CHARTLOOM_BIN, "serve", "--lastfm", "--offline", "--similar-algorithm", "x"},
+         {"--listenbrainz"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
@@ -103,6 +111,39 @@ TEST(ServeLastfm, LogsEachRequestAndNeverShowsTheKey) {
     EXPECT_THAT(err, Not(HasSubstr(kKey)));
     EXPECT_THAT(serve.firstLine + out, Not(HasSubstr(kKey)));
     EXPECT_EQ(fake.calls().size(), 2u);
+}
+
+TEST(ServeLastfm, ListenBrainzAnswersWhatLastfmDoesNotKnow) {
+    const std::string token = "5b0c2d9e-1f3a-4e6b-8c7d-9e0f1a2b3c4d";
+    FakeLastfm lastfm([](const UpstreamCall& call) {
+        if (call.artist == "Blur")
+            return normalAnswer(call);
+        return lastfmError(6, "The artist you supplied could not be found");
+    });
+    FakeCatalogue catalogue;
+    catalogue.recordings["Oasis"] = {{"Wonderwall", 9, 9}, {"Live Forever", 8, 8}};
+    catalogue.recordings["Refused"] = {};
+    FakeListenBrainz lb([&](const LbCall& call) {
+        if (call.root == LbCall::Root::listenbrainz && call.mbid == fakeMbid("Refused"))
+            return Response::text(401, "bad token " + token);
+        return catalogue.answer(call);
+    });
+    ScratchDir dir;
+    ScopedEnvVar key("LASTFM_API_KEY", kKey);
+    ScopedEnvVar tokenVariable("LISTENBRAINZ_TOKEN", token);
+    LiveServe serve({"--listenbrainz", "--lastfm-url", lastfm.root(), "--listenbrainz-url",
+                     lb.listenbrainz(), "--labs-url", lb.labs(), "--musicbrainz-url",
+                     lb.musicbrainz(), "--cache", (dir.path() / "c.sqlite").string()});
+    ASSERT_NE(serve.port, 0) << serve.firstLine;
+    EXPECT_THAT(serve.get("Blur").body, HasSubstr("<name>Tender</name>"));
+    EXPECT_THAT(serve.get("Oasis").body, HasSubstr("<name>Wonderwall</name>"));
+    EXPECT_EQ(serve.get("Nobody").status, 404);
+    EXPECT_EQ(serve.get("Refused").status, 502);
+    std::string err = serve.stop();
+    EXPECT_THAT(err, HasSubstr("GET /1.0/artist/Oasis/toptracks.xml 200 live "));
+    EXPECT_THAT(err, HasSubstr("ListenBrainz refused the token"));
+    EXPECT_THAT(serve.firstLine + err, Not(HasSubstr(token)));
+    EXPECT_EQ(lb.count(LbCall::Root::listenbrainz), 2u);  // Blur came from Last.fm
 }
 
 TEST(ServeLastfm, RetriesAfterAboutOneThenTwoSecondsThenServesStale) {

@@ -570,6 +570,55 @@ TEST(ChartServerConnections, LogsEachRequestWithWhyANameCannotBeServed) {
     EXPECT_NE(lines[3].find("400"), std::string::npos) << lines[3];
 }
 
+TEST(ChartServerConnections, AFeedFileThatCannotBeReadIsAFaultNamedWithItsLine) {
+    struct Case {
+        std::string artist;
+        std::string feed;
+        int status;
+        std::string logged;  // the log line holds it after the file's path (empty: 200)
+    };
+    std::vector<Case> cases = {
+        {"Amp", "<mostknowntracks>\n<track><name>A & B</name></track>\n</mostknowntracks>", 500,
+         " line 2: not well-formed (invalid token)"},
+        {"Tags", "<mostknowntracks><track></mostknowntracks>", 500, " line 1: mismatched tag"},
+        {"Root", "<?xml version=\"1.0\"?>\n\n<charts><track/></charts>", 500,
+         " line 3: the root element is <charts>, not <mostknowntracks>"},
+        {"Latin",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<mostknowntracks>Caf\xE9"
+         "</mostknowntracks>",
+         500, " line 2: not well-formed (invalid token)"},
+        {"Cut", "<mostknowntracks><track>", 500, " line 1: no element found"},
+        {"One", "<MostKnownTracks><Track/></MostKnownTracks>", 200, ""},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases)
+        writeFile(dir.path() / c.artist / "toptracks.xml", c.feed);
+    std::vector<std::string> lines;
+    std::mutex mutex;
+    chartserver::ChartServerOptions options;
+    options.feeds = dir.path();
+    options.requestLog = [&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    };
+    ChartServer server(options);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.artist);
+        RawResponse answer =
+            rawRequest(server.port(), "GET", "/1.0/artist/" + c.artist + "/toptracks.xml");
+        EXPECT_EQ(answer.status, c.status);
+        std::lock_guard lock(mutex);
+        if (c.status == 500) {
+            fs::path file = fs::canonical(dir.path()) / c.artist / "toptracks.xml";
+            EXPECT_NE(lines.back().find(file.string() + c.logged), std::string::npos)
+                << lines.back();
+            EXPECT_EQ(answer.body, c.artist + "/toptracks.xml" + c.logged + "\n");
+        } else {
+            EXPECT_EQ(answer.body, c.feed);
+        }
+    }
+}
+
 TEST(ChartServerTarget, FindsTheSegmentTheFeedAndTheArtist) {
     struct Case {
         std::string target;

@@ -362,9 +362,11 @@ TEST_F(Cli, HumanOutputShowsWhatTheRunChangedAndWhereToLookWhenNothingAnswers) {
         {"run", "Artist Charts Playlist", "--library", library.string(), "--select", "artist=Blur"},
         nowhere);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("no chart service answered at http://127.0.0.1:7380/ (through the proxy "),
+    // The address the request went to, in no routing words.
+    EXPECT_NE(r.err.find("no chart service answered at " + nowhere.env["http_proxy"] + ": "),
               std::string::npos)
         << r.err;
+    EXPECT_EQ(r.err.find("proxy"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("--charts lastfm"), std::string::npos) << r.err;
 }
 
@@ -559,15 +561,33 @@ TEST_F(Cli, TextFromOutsideIsShownNeverObeyed) {
     EXPECT_EQ(playlist(doc, "Latin")["items"][0]["path"], "Caf\xEF\xBF\xBD/Song.flac");
 }
 
-TEST_F(Cli, VerboseNamesTheCauseOfAFailedRequest) {
+TEST_F(Cli, VerboseAndTheCauseLineNameTheAddressTheRequestWentTo) {
     server.route("/1.0/artist/Blur/toptracks.xml", Response::text(503, "busy"));
-    ChildResult r = chartloom({"run", "Artist Charts Playlist", "--library", library.string(),
-                               "--select", "artist=Blur", "--verbose"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("GET http://127.0.0.1:7380/1.0/artist/Blur/toptracks.xml: HTTP 503"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.out.find("Last.fm server returned an error."), std::string::npos);
+    // Through --charts, and through the user's own http_proxy.
+    for (bool viaCharts : {true, false}) {
+        SCOPED_TRACE(viaCharts ? "--charts" : "http_proxy");
+        std::vector<std::string> args = {"run",       "Artist Charts Playlist",
+                                         "--library", library.string(),
+                                         "--select",  "artist=Blur",
+                                         "--verbose"};
+        ChildOptions options;
+        if (viaCharts) {
+            args.insert(args.end(), {"--charts", server.origin()});
+            options.env["http_proxy"] = "";
+        }
+        ChildResult r = viaCharts ? runChild(CHARTLOOM_BIN, args, options) : chartloom(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("GET " + server.url("/1.0/artist/Blur/toptracks.xml: HTTP 503")),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.out.find("Last.fm server returned an error.\nchart source: the chart service "
+                             "at " +
+                             server.proxyUrl() + " answered HTTP 503\n"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_EQ((r.out + r.err).find("7380"), std::string::npos);
+        EXPECT_EQ((r.out + r.err).find("proxy"), std::string::npos);
+    }
 }
 
 TEST_F(Cli, AnUnreadablePlaylistIsSkippedUnlessItIsTheActiveOne) {
