@@ -37,7 +37,9 @@ std::string UpstreamProxy::proxyFor(std::string_view url) const {
 }
 
 bool UpstreamProxy::bypasses(std::string_view host) const {
-    std::string_view list = noProxy.value_or("");
+    if (!noProxy)
+        return false;
+    std::string_view list = *noProxy;
     while (!list.empty()) {
         std::string_view entry = list.substr(0, list.find(','));
         list.remove_prefix(std::min(list.size(), entry.size() + 1));

@@ -41,10 +41,13 @@ std::string root(const std::string& url, const char* option) {
 
 void addLastfmOptions(CLI::App* command, LastfmSettings& s) {
     command->add_option("--lastfm-url", s.url, "Root of the Last.fm 2.0 API")
+        ->type_name("URL")
         ->capture_default_str();
-    command->add_option("--cache", s.cache,
-                        "Cache file (default: ${XDG_CACHE_HOME:-$HOME/.cache}/chartloom/"
-                        "lastfm.sqlite)");
+    command
+        ->add_option("--cache", s.cache,
+                     "Cache file (default: ${XDG_CACHE_HOME:-$HOME/.cache}/chartloom/"
+                     "lastfm.sqlite)")
+        ->type_name("FILE");
     command->add_option("--max-age", s.maxAgeDays, "Days a cached answer stays fresh")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
@@ -53,14 +56,18 @@ void addLastfmOptions(CLI::App* command, LastfmSettings& s) {
         ->capture_default_str();
     command->add_flag("--offline", s.offline, "Answer from the cache only; no key needed");
     command->add_option("--listenbrainz-url", s.listenbrainzUrl, "Root of the ListenBrainz API")
+        ->type_name("URL")
         ->capture_default_str();
     command->add_option("--labs-url", s.labsUrl, "Root of the ListenBrainz labs API")
+        ->type_name("URL")
         ->capture_default_str();
     command->add_option("--musicbrainz-url", s.musicbrainzUrl, "Root of the MusicBrainz API")
+        ->type_name("URL")
         ->capture_default_str();
     command
         ->add_option("--similar-algorithm", s.similarAlgorithm,
                      "The ListenBrainz labs algorithm for similar artists")
+        ->type_name("NAME")
         ->capture_default_str();
 }
 

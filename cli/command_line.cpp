@@ -19,9 +19,11 @@ const char* const kSharedFooter =
 // has no value to store).
 CLI::Option* addSessionOptions(CLI::App* command, SessionOptions& o) {
     command->fallthrough()->footer(kSharedFooter);
-    command->add_option("--active", o.active, "Open the menu on this playlist's view");
+    command->add_option("--active", o.active, "Open the menu on this playlist's view")
+        ->type_name("NAME");
     // One value per use, so that a menu item's name after it is not taken for a second rule.
     command->add_option("--select", o.select, "all, artist=NAME, path=PATH or pos=N (repeatable)")
+        ->type_name("RULE")
         ->type_size(1)
         ->allow_extra_args(false);
     command->add_flag("--json", o.json, "Print one JSON document");
@@ -30,6 +32,7 @@ CLI::Option* addSessionOptions(CLI::App* command, SessionOptions& o) {
         ->add_option("--mpd",
                      "A running MPD as library and playlists: HOST, HOST:PORT or a socket "
                      "path (default: $MPD_HOST, $MPD_PORT, else localhost:6600)")
+        ->type_name("ADDRESS")
         ->expected(0, 1);
 }
 
@@ -161,18 +164,25 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
 
     std::string& configFile = line.configPath;
     configFile = defaultConfigFile();
-    app.add_option("--config", configFile, "Read option defaults from this TOML file");
+    app.add_option("--config", configFile, "Read option defaults from this TOML file")
+        ->type_name("FILE");
     SharedOptions& shared = line.shared;
-    app.add_option("--library", shared.library, "Music folder, library index or library JSON file");
-    app.add_option("--playlists", shared.playlists, "Playlist folder: every *.m3u8 in it");
+    app.add_option("--library", shared.library, "Music folder, library index or library JSON file")
+        ->type_name("PATH");
+    app.add_option("--playlists", shared.playlists,
+                   "Playlist folder: every *.m3u8 and *.m3u in it (new ones are written as .m3u8)")
+        ->type_name("DIR");
     app.add_option("--charts", shared.charts,
-                   "Where run gets charts: lastfm, listenbrainz, a feeds folder, "
-                   "http://HOST:PORT/, or a list of them asked in turn (lastfm,listenbrainz)");
+                   "Where charts come from: lastfm, listenbrainz, a feeds folder, "
+                   "http://HOST:PORT/, or a list of them asked in turn (lastfm,listenbrainz)")
+        ->type_name("SOURCES");
     app.add_option("--api-key", shared.apiKey,
-                   "Last.fm API key (default: $LASTFM_API_KEY, which keeps it out of ps)");
+                   "Last.fm API key (default: $LASTFM_API_KEY, which keeps it out of ps)")
+        ->type_name("KEY");
     app.add_option("--listenbrainz-token", shared.listenbrainzToken,
                    "ListenBrainz user token (default: $LISTENBRAINZ_TOKEN, which keeps it out of "
-                   "ps)");
+                   "ps)")
+        ->type_name("TOKEN");
 
     ServeOptions& serveOptions = line.serve;
     CLI::App* serve = app.add_subcommand(
@@ -180,8 +190,10 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
         "Answer the chart feeds over HTTP, from a folder, from Last.fm, from ListenBrainz, or "
         "from several of them in that order");
     serve->fallthrough()->footer(kSharedFooter);
-    serve->add_option("--feeds", serveOptions.feeds,
-                      "Folder of <artist>/toptracks.xml and similar.xml (wins over the others)");
+    serve
+        ->add_option("--feeds", serveOptions.feeds,
+                     "Folder of <artist>/toptracks.xml and similar.xml (wins over the others)")
+        ->type_name("DIR");
     CLI::Option* lastfm =
         serve->add_flag("--lastfm", serveOptions.lastfm, "Answer live from the Last.fm 2.0 API");
     CLI::Option* listenbrainz =
@@ -193,7 +205,9 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
     for (const char* live :
          {"--listenbrainz-url", "--labs-url", "--musicbrainz-url", "--similar-algorithm"})
         serve->get_option(live)->needs(listenbrainz);
-    serve->add_option("--bind", serveOptions.bind, "Address to listen on")->capture_default_str();
+    serve->add_option("--bind", serveOptions.bind, "Address to listen on")
+        ->type_name("ADDRESS")
+        ->capture_default_str();
     serve->add_option("--port", serveOptions.port, "Port to listen on (0 picks a free one)")
         ->check(CLI::Range(0, 65535))
         ->capture_default_str();
@@ -222,13 +236,14 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
 
     CLI::App* scan = app.add_subcommand(
         "scan", "Read a music folder: print its library JSON, or bring an index up to date");
-    scan->add_option("folder", line.scanFolder, "Music folder")->required();
+    scan->add_option("folder", line.scanFolder, "Music folder")->type_name("DIR")->required();
     scan->add_option("--index", line.scanIndex,
-                     "Library index to create or update (only new and changed files are read)");
+                     "Library index to create or update (only new and changed files are read)")
+        ->type_name("FILE");
 
     line.demoData = demoDataFolder();
     CLI::App* demo = app.add_subcommand("demo", "Show everything at work on the bundled data");
-    demo->add_option("--data", line.demoData, "Demo data folder");
+    demo->add_option("--data", line.demoData, "Demo data folder")->type_name("DIR");
 
     CLI::Option* followMpd = addFollowCommand(app, line.follow);
     CLI::App* follow = app.get_subcommand("follow");
@@ -246,6 +261,7 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
     playlists->fallthrough();
     CLI::Option* playlistsMpd =
         playlists->add_option("--mpd", "A running MPD's stored playlists and queue")
+            ->type_name("ADDRESS")
             ->expected(0, 1);
 
     return {serve,      menu,      run,     scan,   demo,      follow,      undo,

@@ -74,6 +74,7 @@ CLI::Option* addFollowCommand(CLI::App& app, FollowOptions& o) {
                            ->add_option("--mpd",
                                         "MPD's address: HOST, HOST:PORT or a socket path (default: "
                                         "$MPD_HOST, $MPD_PORT, else localhost:6600)")
+                           ->type_name("ADDRESS")
                            ->expected(0, 1);
     command->add_option("--mode", o.mode, "What to add: shuffle, similar or charts")
         ->check(CLI::IsMember({"shuffle", "similar", "charts"}))
@@ -94,9 +95,11 @@ CLI::Option* addFollowCommand(CLI::App& app, FollowOptions& o) {
                      "Songs before an added one that may not share its artist (0: off)")
         ->check(CLI::Range(0u, 1000u))
         ->capture_default_str();
-    command->add_option("--history-file", o.historyFile,
-                        "History file (default: ${XDG_STATE_HOME:-$HOME/.local/state}/"
-                        "chartloom/history.sqlite)");
+    command
+        ->add_option("--history-file", o.historyFile,
+                     "History file (default: ${XDG_STATE_HOME:-$HOME/.local/state}/"
+                     "chartloom/history.sqlite)")
+        ->type_name("FILE");
     command->add_flag("--once", o.once, "Check once, add if needed, and exit");
     command->add_flag("--dry-run", o.dryRun,
                       "Say what would be added; add nothing, keep no history");
