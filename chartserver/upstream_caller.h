@@ -24,7 +24,8 @@
 
 namespace chartloom::chartserver {
 
-inline constexpr const char* kUserAgent = "chartloom/0.2.3 (+https://chartloom.example/)";
+inline constexpr const char* kUserAgent =
+    "chartloom/" CHARTLOOM_VERSION " (+https://chartloom.example/)";
 
 struct RetryPlan {
     std::chrono::milliseconds firstRetry{1000}, secondRetry{2000};
