@@ -254,6 +254,7 @@ TEST_F(LiveCharts, KeepsToTheRateOverAllConnections) {
     LastfmOptions o = options();
     o.rate = 20;
     auto server = start(o);
+    auto started = std::chrono::steady_clock::now();
     std::vector<std::thread> clients;
     for (int i = 0; i < 12; ++i)
         clients.emplace_back([&, i] { get(*server, "Artist" + std::to_string(i)); });
@@ -261,10 +262,10 @@ TEST_F(LiveCharts, KeepsToTheRateOverAllConnections) {
         t.join();
     std::vector<UpstreamCall> calls = fake_.calls();
     ASSERT_EQ(calls.size(), 12u);
-    // Departures are 50 ms apart; arrivals may jitter by up to one interval, never bunch up.
+    // Departures are 50 ms apart (one may leave at once). A loaded machine only delays
+    // arrivals, so the i-th arrival comes no earlier than the i-th departure could.
     for (std::size_t i = 1; i < calls.size(); ++i)
-        EXPECT_GE(calls[i].at - calls[0].at, (i - 1) * 50ms) << i;
-    EXPECT_GE(calls.back().at - calls.front().at, 500ms);
+        EXPECT_GE(calls[i].at - started, (i - 1) * 50ms) << i;
 }
 
 TEST_F(LiveCharts, ConcurrentRequestsForOneFeedShareOneCall) {
