@@ -31,10 +31,7 @@ public:
     }
     bool parse_error(std::size_t, const std::string&,
                      const nlohmann::detail::exception& e) override {
-        std::string what = e.what();
-        if (std::size_t end = what.find("] "); what.starts_with("[json.") && end != what.npos)
-            what.erase(0, end + 2);
-        out_.error = "not JSON (" + what + ")";
+        out_.error = notJson(e);
         return false;
     }
 
@@ -95,6 +92,13 @@ private:
 };
 
 }  // namespace
+
+std::string notJson(const nlohmann::detail::exception& e) {
+    std::string what = e.what();
+    if (std::size_t end = what.find("] "); what.starts_with("[json.") && end != what.npos)
+        what.erase(0, end + 2);
+    return "not JSON (" + what + ")";
+}
 
 JsonList readJsonList(std::string_view body, std::string_view member,
                       const std::vector<std::string>& fields, std::size_t maxEntries) {

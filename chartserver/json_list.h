@@ -21,6 +21,9 @@ struct JsonList {
 
 // The list is the document itself when `member` is empty, else the array under the top-level
 // object's `member`. Entries past `maxEntries` are passed over.
+// "not JSON (why)" for a parse error of nlohmann::json, its "[json.exception...] " tag left out.
+std::string notJson(const nlohmann::detail::exception& e);
+
 JsonList readJsonList(std::string_view body, std::string_view member,
                       const std::vector<std::string>& fields, std::size_t maxEntries);
 

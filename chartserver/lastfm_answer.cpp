@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chartserver/feed_xml.h"
+#include "chartserver/json_list.h"
 
 namespace chartloom::chartserver {
 namespace {
@@ -45,10 +46,7 @@ public:
     }
     bool parse_error(std::size_t, const std::string&,
                      const nlohmann::detail::exception& e) override {
-        std::string what = e.what();
-        if (std::size_t end = what.find("] "); what.starts_with("[json.") && end != what.npos)
-            what.erase(0, end + 2);
-        error_ = "not JSON (" + what + ")";
+        error_ = notJson(e);
         return false;
     }
 

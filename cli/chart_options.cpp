@@ -37,6 +37,19 @@ std::string root(const std::string& url, const char* option) {
     return url.ends_with('/') ? url : url + "/";
 }
 
+// What every live source takes alike from the settings: its cache and how it retries.
+template <class Options>
+void takeCacheAndRetries(Options& options, const LastfmSettings& s) {
+    options.cacheFile = cacheFile(s);
+    options.maxAgeDays = s.maxAgeDays;
+    options.offline = s.offline;
+    options.proxy = chartserver::UpstreamProxy::fromEnvironment();
+    options.firstRetry = s.firstRetry;
+    options.secondRetry = s.secondRetry;
+    options.budget = s.budget;
+    options.attemptLimit = s.attemptLimit;
+}
+
 }  // namespace
 
 void addLastfmOptions(CLI::App* command, LastfmSettings& s) {
@@ -88,15 +101,8 @@ chartserver::LastfmOptions resolveLastfm(const LastfmSettings& s) {
                          " characters: not a Last.fm API key (those have 32 hex digits)");
     }
     options.rootUrl = s.url;
-    options.cacheFile = cacheFile(s);
-    options.maxAgeDays = s.maxAgeDays;
     options.rate = s.rate;
-    options.offline = s.offline;
-    options.proxy = chartserver::UpstreamProxy::fromEnvironment();
-    options.firstRetry = s.firstRetry;
-    options.secondRetry = s.secondRetry;
-    options.budget = s.budget;
-    options.attemptLimit = s.attemptLimit;
+    takeCacheAndRetries(options, s);
     return options;
 }
 
@@ -127,14 +133,7 @@ chartserver::ListenBrainzOptions resolveListenBrainz(const LastfmSettings& s) {
     if (s.similarAlgorithm.empty())
         throw UsageError("--similar-algorithm: the name is empty");
     options.algorithm = s.similarAlgorithm;
-    options.cacheFile = cacheFile(s);
-    options.maxAgeDays = s.maxAgeDays;
-    options.offline = s.offline;
-    options.proxy = chartserver::UpstreamProxy::fromEnvironment();
-    options.firstRetry = s.firstRetry;
-    options.secondRetry = s.secondRetry;
-    options.budget = s.budget;
-    options.attemptLimit = s.attemptLimit;
+    takeCacheAndRetries(options, s);
     return options;
 }
 
