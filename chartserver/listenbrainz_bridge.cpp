@@ -73,9 +73,22 @@ void ListenBrainzBridge::remember(const std::string& artist, const ArtistMatch& 
 ArtistMatch ListenBrainzBridge::resolve(const std::string& artist, Clock::time_point deadline) {
     if (std::optional<ArtistMatch> known = remembered(artist))
         return *known;
-    std::unique_lock lock(searching_, std::defer_lock);
-    if (!lock.try_lock_until(deadline))
-        return {ChartOutcome::Kind::Retry, {}, {}, "no time was left to ask MusicBrainz"};
+    {
+        std::unique_lock lock(turnMutex_);
+        if (!turnFree_.wait_until(lock, deadline, [this] { return !searching_; }))
+            return {ChartOutcome::Kind::Retry, {}, {}, "no time was left to ask MusicBrainz"};
+        searching_ = true;
+    }
+    struct EndOfTurn {
+        ListenBrainzBridge& bridge;
+        ~EndOfTurn() {
+            {
+                std::lock_guard lock(bridge.turnMutex_);
+                bridge.searching_ = false;
+            }
+            bridge.turnFree_.notify_one();
+        }
+    } endOfTurn{*this};
     // A search that ran meanwhile may have found it.
     if (std::optional<ArtistMatch> known = remembered(artist))
         return *known;
