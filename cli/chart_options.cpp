@@ -39,6 +39,17 @@ std::string root(const std::string& url, const char* option) {
 
 }  // namespace
 
+void addMatchOption(CLI::App* command, MatchMode& mode) {
+    command
+        ->add_option_function<std::string>(
+            "--match", [&mode](const std::string& name) { mode = *matchModeNamed(name); },
+            "How chart titles and artist names meet the library's tags: exact, or loose (case, "
+            "accents, punctuation, version words such as \"Remastered\" and credits such as "
+            "\"feat. X\" set aside)")
+        ->check(CLI::IsMember({"exact", "loose"}))
+        ->default_str("exact");
+}
+
 void addLastfmOptions(CLI::App* command, LastfmSettings& s) {
     command->add_option("--lastfm-url", s.url, "Root of the Last.fm 2.0 API")
         ->capture_default_str();

@@ -26,6 +26,7 @@ CLI::Option* addSessionOptions(CLI::App* command, SessionOptions& o) {
         ->allow_extra_args(false);
     command->add_flag("--json", o.json, "Print one JSON document");
     command->add_flag("--verbose", o.verbose, "Say why each failed request failed, on stderr");
+    addMatchOption(command, o.match);
     return command
         ->add_option("--mpd",
                      "A running MPD as library and playlists: HOST, HOST:PORT or a socket "
@@ -193,6 +194,7 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
     for (const char* live :
          {"--listenbrainz-url", "--labs-url", "--musicbrainz-url", "--similar-algorithm"})
         serve->get_option(live)->needs(listenbrainz);
+    addMatchOption(serve, serveOptions.live.match);
     serve->add_option("--bind", serveOptions.bind, "Address to listen on")->capture_default_str();
     serve->add_option("--port", serveOptions.port, "Port to listen on (0 picks a free one)")
         ->check(CLI::Range(0, 65535))
@@ -332,6 +334,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     session.library = shared.library.value_or("");
     session.playlists = shared.playlists;
     session.charts = shared.charts;
+    session.lastfm.match = session.match;
     session.lastfm.apiKey = serveOptions.live.apiKey = shared.apiKey;
     session.lastfm.listenbrainzToken = serveOptions.live.listenbrainzToken =
         shared.listenbrainzToken;

@@ -102,6 +102,7 @@ CLI::Option* addFollowCommand(CLI::App& app, FollowOptions& o) {
                       "Say what would be added; add nothing, keep no history");
     command->add_flag("--json", o.json, "One JSON object per line on stdout instead of text");
     addLastfmOptions(command, o.lastfm);
+    addMatchOption(command, o.lastfm.match);
     return mpd;
 }
 
@@ -121,10 +122,13 @@ int followCommand(const FollowOptions& options, const SharedOptions& shared) {
         settings.once = options.once;
         settings.dryRun = options.dryRun;
         settings.lastRequestFailure = takeRequestFailure;
+        settings.looseTags = options.lastfm.match == MatchMode::loose;
         LastfmSettings lastfm = options.lastfm;
         lastfm.apiKey = shared.apiKey;
         lastfm.listenbrainzToken = shared.listenbrainzToken;
         ChartSource charts(shared.charts, lastfm);  // its threads start with signals blocked
+        if (std::string notice = looseServiceNotice(charts, lastfm.match); !notice.empty())
+            std::fprintf(stderr, "chartloom: %s\n", notice.c_str());
         player::Host host;
         host.loadPlugin(pluginFile());
         std::unique_ptr<mpd::FollowReport> output =

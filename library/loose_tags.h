@@ -1,0 +1,54 @@
+// The tags a library's tracks show the plug-in under loose matching. The plug-in compares
+// titles and artist names as they are; so the host shows it the loose forms:
+//
+// - "title": its first value becomes its loose form. A compilation's copy (album artist
+//   "Various Artists", or another than the track's) gets a bracketed suffix, so that the
+//   plug-in's second pass alone finds it: the album's copy, found in the first, wins.
+// - "artist": its values stay first (menus and the plug-in's artist vote read the first), then
+//   come the artists they credit ("A feat. B": A and B), the other spellings of each in the
+//   library ("Beyoncé" beside "Beyonce"), and the loose forms of them all.
+//
+// Spellings are known only once every track is read, so the tracks are gathered first and
+// handed on at the end.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "library/track_sink.h"
+
+namespace chartloom::library {
+
+class LooseTags {
+public:
+    // The sink to give the loader.
+    TrackSink collector();
+    // Hands every track gathered to `sink`, in the order they came, with its loose tags.
+    void finish(const TrackSink& sink);
+
+    // The suffix a compilation's copy gets on its loose title.
+    static constexpr const char* kCompilationSuffix = " (compilation)";
+
+private:
+    void note(const player::TrackRecord& record);
+    void rewrite(const player::TrackRecord& in, player::TrackRecord& out) const;
+
+    std::vector<player::TrackRecord> tracks_;
+    // By loose artist name: the spellings the library uses for it, as first met.
+    std::unordered_map<std::string, std::vector<std::string>> spellings_;
+};
+
+// Loads through `load` (which calls the sink it is given for every track) into `sink`, with
+// loose tags when `loose`.
+template <class Load>
+auto loadWithTags(bool loose, const TrackSink& sink, Load&& load) {
+    if (!loose)
+        return load(sink);
+    LooseTags tags;
+    auto result = load(tags.collector());
+    tags.finish(sink);
+    return result;
+}
+
+}  // namespace chartloom::library
