@@ -39,13 +39,14 @@ std::string root(const std::string& url, const char* option) {
 
 }  // namespace
 
-void addMatchOption(CLI::App* command, MatchMode& mode) {
+void addMatchOption(CLI::App* command, bool& loose) {
     command
         ->add_option_function<std::string>(
-            "--match", [&mode](const std::string& name) { mode = *matchModeNamed(name); },
-            "How chart titles and artist names meet the library's tags: exact, or loose (case, "
-            "accents, punctuation, version words such as \"Remastered\" and credits such as "
-            "\"feat. X\" set aside)")
+            "--match",
+            [&loose](const std::string& name) { loose = matchModeNamed(name) == MatchMode::loose; },
+            "How chart titles and artist names meet the library's tags in menu, run, follow, "
+            "serve and missing: exact, or loose (case, accents, punctuation, version words such "
+            "as \"Remastered\" and credits such as \"feat. X\" set aside)")
         ->check(CLI::IsMember({"exact", "loose"}))
         ->default_str("exact");
 }

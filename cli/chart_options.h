@@ -37,8 +37,8 @@ struct LastfmSettings {
     MatchMode match = MatchMode::exact;
 };
 
-// --match exact|loose, into `mode`.
-void addMatchOption(CLI::App* command, MatchMode& mode);
+// --match exact|loose: `loose` set for loose.
+void addMatchOption(CLI::App* command, bool& loose);
 
 // --lastfm-url, --cache, --max-age, --rate, --offline, --listenbrainz-url, --labs-url,
 // --musicbrainz-url, --similar-algorithm (the key and the token are shared options).

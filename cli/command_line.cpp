@@ -12,8 +12,8 @@ namespace chartloom::cli {
 namespace {
 
 const char* const kSharedFooter =
-    "Also: --library, --playlists, --charts, --api-key and --listenbrainz-token (see chartloom\n"
-    "--help), which config.toml may set for every command.";
+    "Also: --library, --playlists, --charts, --match, --api-key and --listenbrainz-token (see\n"
+    "chartloom --help), which config.toml may set for every command.";
 
 // The options of `menu` and `run`; answers --mpd, which is read after parsing (a bare --mpd
 // has no value to store).
@@ -26,7 +26,6 @@ CLI::Option* addSessionOptions(CLI::App* command, SessionOptions& o) {
         ->allow_extra_args(false);
     command->add_flag("--json", o.json, "Print one JSON document");
     command->add_flag("--verbose", o.verbose, "Say why each failed request failed, on stderr");
-    addMatchOption(command, o.match);
     return command
         ->add_option("--mpd",
                      "A running MPD as library and playlists: HOST, HOST:PORT or a socket "
@@ -175,6 +174,8 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
                    "ListenBrainz user token (default: $LISTENBRAINZ_TOKEN, which keeps it out of "
                    "ps)");
 
+    addMatchOption(&app, shared.looseMatch);
+
     ServeOptions& serveOptions = line.serve;
     CLI::App* serve = app.add_subcommand(
         "serve",
@@ -194,7 +195,6 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
     for (const char* live :
          {"--listenbrainz-url", "--labs-url", "--musicbrainz-url", "--similar-algorithm"})
         serve->get_option(live)->needs(listenbrainz);
-    addMatchOption(serve, serveOptions.live.match);
     serve->add_option("--bind", serveOptions.bind, "Address to listen on")->capture_default_str();
     serve->add_option("--port", serveOptions.port, "Port to listen on (0 picks a free one)")
         ->check(CLI::Range(0, 65535))
@@ -259,7 +259,6 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
         ->type_size(1)
         ->allow_extra_args(false);
     missing->add_flag("--json", session.json, "Print one JSON document");
-    addMatchOption(missing, session.match);
     addLastfmOptions(missing, session.lastfm);
 
     return {serve,      menu,      run,     scan,    demo,   follow,    undo,
@@ -346,7 +345,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     session.library = shared.library.value_or("");
     session.playlists = shared.playlists;
     session.charts = shared.charts;
-    session.lastfm.match = session.match;
+    session.match = session.lastfm.match = serveOptions.live.match =
+        shared.looseMatch ? MatchMode::loose : MatchMode::exact;
     session.lastfm.apiKey = serveOptions.live.apiKey = shared.apiKey;
     session.lastfm.listenbrainzToken = serveOptions.live.listenbrainzToken =
         shared.listenbrainzToken;
