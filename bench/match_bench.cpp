@@ -6,7 +6,8 @@
 //
 // Counters: "exact_pct" and "loose_pct" (chart entries found, of all), "exact_of_held_pct" and
 // "loose_of_held_pct" (of the entries whose recording the library holds), "seconds" (a run's
-// wall time), "per_title" (one loose title of plain ASCII).
+// wall time), "per_title" (one loose title of plain ASCII), "per_track" (a track through the
+// host side's loose tags).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "chartserver/feed_read.h"
 #include "chartserver/feed_request.h"
 #include "library/library_json.h"
+#include "library/loose_tags.h"
 #include "library_generator.h"
 #include "toolbase/loose_match.h"
 
@@ -159,6 +161,24 @@ void BM_LooseTitle(benchmark::State& state) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// The host side's part of a loose run: every track gathered and handed on with loose tags.
+void BM_LooseTags(benchmark::State& state) {
+    std::vector<player::TrackRecord> records;
+    forEachSuffixedTrack([&](const player::TrackRecord& r) { records.push_back(r); });
+    size_t values = 0;
+    for (auto _ : state) {
+        chartloom::library::LooseTags tags;
+        chartloom::library::TrackSink collect = tags.collector();
+        for (const player::TrackRecord& r : records)
+            collect(r);
+        tags.finish([&](const player::TrackRecord& r) { values += r.valueCount(1); });
+    }
+    benchmark::DoNotOptimize(values);
+    state.counters["per_track"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * records.size()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 BENCHMARK(BM_ChartShare)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Run, exact, "exact")
     ->UseManualTime()
@@ -169,6 +189,7 @@ BENCHMARK_CAPTURE(BM_Run, loose, "loose")
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LooseTitle);
+BENCHMARK(BM_LooseTags)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -170,9 +170,14 @@ size_t groupEnd(string_view text, size_t open) {
 
 // The last place outside brackets where `marker` starts, or npos.
 size_t lastOutside(string_view text, string_view marker) {
+    if (text.find(marker) == string_view::npos)
+        return string_view::npos;  // most titles
+    size_t last = text.rfind(marker);
+    if (text.find_first_of("()[]") == string_view::npos)
+        return last;
     size_t found = string_view::npos;
     int depth = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i <= last; ++i) {
         depth += isOpen(text[i]) ? 1 : isClose(text[i]) ? -1 : 0;
         if (depth == 0 && text.compare(i, marker.size(), marker) == 0)
             found = i;

@@ -59,10 +59,11 @@ TEST(LooseTags, TitlesArtistsAndCompilationCopies) {
     ASSERT_EQ(s.size(), 6u);
     EXPECT_EQ(s[0].path, "t0") << "the order they came in";
     EXPECT_EQ(s[0].title, (Values{"crazy in love", "Other"}));
-    // Values first, credited artists, other spellings, then loose forms.
+    // Values first, credited artists, other spellings, then loose forms; none twice but for
+    // letter case, as the plug-in compares them.
     EXPECT_EQ(s[0].artist, (Values{"Beyonc\xC3\xA9 feat. Jay-Z", "Beyonc\xC3\xA9", "Beyonce",
-                                   "Jay-Z", "beyonce feat jay z", "beyonce", "jay z"}));
-    EXPECT_EQ(s[1].artist, (Values{"Beyonce", "Beyonc\xC3\xA9", "beyonce"}));
+                                   "Jay-Z", "beyonce feat jay z", "jay z"}));
+    EXPECT_EQ(s[1].artist, (Values{"Beyonce", "Beyonc\xC3\xA9"}));
     EXPECT_EQ(s[1].title, Values{"halo"});
     EXPECT_EQ(s[2].title, Values{"help (compilation)"});
     EXPECT_EQ(s[3].title, Values{"let it be"}) << "the album artist is the artist, spelt apart";
