@@ -11,7 +11,9 @@ namespace {
 
 // Enough for every spelling real libraries use; a name with more keeps the first ones.
 constexpr size_t kMaxSpellings = 8;
-constexpr size_t kBlockBytes = size_t{1} << 20;
+// Below malloc's mmap threshold: a block handed on goes back to the heap, and the host's
+// copies of the tracks reuse its pages.
+constexpr size_t kBlockBytes = size_t{64} << 10;
 
 bool isNamed(std::string_view field, std::string_view name) {
     return field.size() == name.size() &&

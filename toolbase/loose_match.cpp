@@ -325,11 +325,13 @@ std::optional<MatchMode> matchModeNamed(string_view name) {
 
 std::string looseTitle(string_view title) {
     std::string text = folded(title);
-    std::string whole = text;
     stripVersionsAndCredits(text);
     std::string out = collapsed(text, true);
-    if (out.empty())
-        out = collapsed(whole, true);
+    if (!out.empty())
+        return out;
+    // Rare, so folded again rather than kept: stripped down to punctuation.
+    std::string whole = folded(title);
+    out = collapsed(whole, true);
     // Nothing but punctuation: the text itself is all there is to compare.
     return out.empty() ? trimmedCopy(whole) : out;
 }
