@@ -5,6 +5,8 @@
 #include <limits>
 #include <string_view>
 
+#include "cli/selection.h"
+#include "cli/suggestion.h"
 #include "host/shared_functions.h"
 
 namespace chartloom::cli {
@@ -33,34 +35,6 @@ int32_t bitrateOf(const player::Track& track) {
             return decimal(field.value);
     }
     return 0;
-}
-
-bool hasArtist(const player::Track& track, const std::string& artist) {
-    for (const player::MetaField& field : track.meta()) {
-        if (std::string_view(field.name) != "artist")
-            continue;
-        for (const char* value : field.list()) {
-            if (stricmp_utf8(value, artist.c_str()) == 0)
-                return true;
-        }
-    }
-    return false;
-}
-
-size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
 }
 
 }  // namespace
