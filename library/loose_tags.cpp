@@ -1,6 +1,7 @@
 #include "library/loose_tags.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "host/shared_functions.h"
 #include "toolbase/ascii_text.h"
@@ -171,6 +172,7 @@ void LooseTags::rewrite(const player::TrackRecord& in, player::TrackRecord& out)
     out.setUnreadable(in.unreadable());
     std::vector<std::string_view> names = namesOf(in);
     bool compilation = isCompilationCopy(in, names);
+    std::optional<std::string_view> tagged;
     for (size_t f = 0; f < in.metaCount(); ++f) {
         std::string_view field = in.metaName(f);
         out.beginMeta(field);
@@ -183,6 +185,7 @@ void LooseTags::rewrite(const player::TrackRecord& in, player::TrackRecord& out)
             out.addValue(title);
             for (size_t n = 1; n < count; ++n)
                 out.addValue(in.value(f, n));
+            tagged = in.value(f, 0);
             continue;
         }
         if (field != "artist") {
@@ -205,6 +208,10 @@ void LooseTags::rewrite(const player::TrackRecord& in, player::TrackRecord& out)
             addOnce(values, key);
         for (std::string_view value : values)
             out.addValue(value);
+    }
+    if (tagged) {
+        out.beginMeta(kTaggedTitleField);
+        out.addValue(*tagged);
     }
     for (size_t f = 0; f < in.infoCount(); ++f)
         out.addInfo(in.infoName(f), in.infoValue(f));

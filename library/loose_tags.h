@@ -3,7 +3,8 @@
 //
 // - "title": its first value becomes its loose form. A compilation's copy (album artist
 //   "Various Artists", or another than the track's) gets a bracketed suffix, so that the
-//   plug-in's second pass alone finds it: the album's copy, found in the first, wins.
+//   plug-in's second pass alone finds it: the album's copy, found in the first, wins. The
+//   title as tagged goes on in kTaggedTitleField.
 // - "artist": its values stay first (menus and the plug-in's artist vote read the first), then
 //   come the artists they credit ("A feat. B": A and B), the other spellings of each in the
 //   library ("Beyoncé" beside "Beyonce"), and the loose forms of them all.

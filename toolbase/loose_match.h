@@ -16,6 +16,10 @@ namespace chartloom {
 
 enum class MatchMode { exact, loose };
 
+// The field in which a track shown with a loose title keeps the title it is tagged with, for
+// what people read (a playlist's #EXTINF line).
+inline constexpr const char* kTaggedTitleField = "tagged title";
+
 // "exact" or "loose"; none for any other text.
 std::optional<MatchMode> matchModeNamed(std::string_view name);
 

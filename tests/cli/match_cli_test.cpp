@@ -13,6 +13,7 @@
 namespace chartloom::testing {
 namespace {
 
+namespace fs = std::filesystem;
 using nlohmann::json;
 using ::testing::HasSubstr;
 
@@ -104,6 +105,15 @@ TEST_F(MatchCli, RunMakesThePlaylistEachModeFinds) {
             EXPECT_EQ(playlistPaths(doc, "#ArtistCharts"), expected);
         }
     }
+}
+
+TEST_F(MatchCli, WrittenPlaylistsLabelTracksWithTheirTaggedTitles) {
+    fs::path lists = dir.path() / "lists";
+    ChildResult r = chartloom("run", "Oasis", "loose", {"--playlists", lists.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string written = ScratchDir::read(lists / "#ArtistCharts.m3u8");
+    EXPECT_THAT(written, HasSubstr("#EXTINF:-1,Oasis - Stand by Me - Remastered 2016\n"));
+    EXPECT_THAT(written, HasSubstr("#EXTINF:-1,Oasis - Don't Go Away\n"));
 }
 
 TEST_F(MatchCli, SelectionCountsCreditedArtistsButNotDuos) {

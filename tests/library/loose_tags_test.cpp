@@ -3,6 +3,7 @@
 
 #include "library/loose_tags.h"
 #include "player/track.h"
+#include "toolbase/loose_match.h"
 
 namespace chartloom::testing {
 namespace {
@@ -12,7 +13,7 @@ using Values = std::vector<std::string>;
 struct Shown {
     std::string path;
     Values title, artist;
-    std::string album;
+    std::string album, tagged;
 };
 
 std::vector<Shown> shown(const std::vector<player::TrackFields>& tracks) {
@@ -22,7 +23,7 @@ std::vector<Shown> shown(const std::vector<player::TrackFields>& tracks) {
         collect(player::TrackRecord("t" + std::to_string(i), tracks[i]));
     std::vector<Shown> out;
     tags.finish([&](const player::TrackRecord& r) {
-        Shown s{std::string(r.path()), {}, {}, {}};
+        Shown s{std::string(r.path()), {}, {}, {}, {}};
         for (size_t f = 0; f < r.metaCount(); ++f) {
             Values values;
             for (size_t n = 0; n < r.valueCount(f); ++n)
@@ -33,6 +34,8 @@ std::vector<Shown> shown(const std::vector<player::TrackFields>& tracks) {
                 s.artist = values;
             else if (r.metaName(f) == "album artist")
                 s.album = values.at(0);
+            else if (r.metaName(f) == chartloom::kTaggedTitleField)
+                s.tagged = values.at(0);
         }
         out.push_back(s);
     });
@@ -65,6 +68,7 @@ TEST(LooseTags, TitlesArtistsAndCompilationCopies) {
                                    "Jay-Z", "beyonce feat jay z", "jay z"}));
     EXPECT_EQ(s[1].artist, (Values{"Beyonce", "Beyonc\xC3\xA9"}));
     EXPECT_EQ(s[1].title, Values{"halo"});
+    EXPECT_EQ(s[1].tagged, "Halo - Remastered 2010") << "kept for what people read";
     EXPECT_EQ(s[2].title, Values{"help (compilation)"});
     EXPECT_EQ(s[3].title, Values{"let it be"}) << "the album artist is the artist, spelt apart";
     EXPECT_EQ(s[4].title, Values{"mrs robinson (compilation)"}) << "a duo is not its first name";
