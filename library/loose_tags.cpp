@@ -178,14 +178,20 @@ void LooseTags::rewrite(const player::TrackRecord& in, player::TrackRecord& out)
         out.beginMeta(field);
         size_t count = in.valueCount(f);
         if (field == "title" && count > 0) {
-            std::string title = looseTitle(in.value(f, 0));
+            std::string_view asTagged = in.value(f, 0);
+            std::string title = looseTitle(asTagged);
             // A title with a bracket of its own would not match in the second pass either.
             if (compilation && title.find_first_of("([") == std::string::npos)
                 title += kCompilationSuffix;
-            out.addValue(title);
+            // The plug-in compares ignoring case: most titles are shown as they are.
+            if (equalsNoCase(title, asTagged)) {
+                out.addValue(asTagged);
+            } else {
+                out.addValue(title);
+                tagged = asTagged;
+            }
             for (size_t n = 1; n < count; ++n)
                 out.addValue(in.value(f, n));
-            tagged = in.value(f, 0);
             continue;
         }
         if (field != "artist") {

@@ -1,10 +1,10 @@
 // The tags a library's tracks show the plug-in under loose matching. The plug-in compares
 // titles and artist names as they are; so the host shows it the loose forms:
 //
-// - "title": its first value becomes its loose form. A compilation's copy (album artist
-//   "Various Artists", or another than the track's) gets a bracketed suffix, so that the
-//   plug-in's second pass alone finds it: the album's copy, found in the first, wins. The
-//   title as tagged goes on in kTaggedTitleField.
+// - "title": its first value becomes its loose form (unless the two differ in ASCII letter case
+//   alone), and the title as tagged goes on in kTaggedTitleField. A compilation's copy (album
+//   artist "Various Artists", or another than the track's) gets a bracketed suffix, so that the
+//   plug-in's second pass alone finds it: the album's copy, found in the first, wins.
 // - "artist": its values stay first (menus and the plug-in's artist vote read the first), then
 //   come the artists they credit ("A feat. B": A and B), the other spellings of each in the
 //   library ("Beyoncé" beside "Beyonce"), and the loose forms of them all.
