@@ -55,16 +55,18 @@ protected:
         writeFile(dir.path() / "feeds" / "Simon" / "toptracks.xml",
                   topTracks({"The Boxer", "Mrs. Robinson"}));
     }
+    // The feeds folder is the chart source unless `more` names another.
     ChildResult chartloom(const std::string& command, const std::string& artist,
                           const std::string& match, std::vector<std::string> more = {}) {
         std::vector<std::string> args = {command};
         if (command == "run")
             args.push_back("Artist Charts Playlist");
         std::vector<std::string> common = {"--library", (dir.path() / "library.json").string(),
-                                           "--charts",  (dir.path() / "feeds").string(),
                                            "--select",  "artist=" + artist,
                                            "--match",   match};
         args.insert(args.end(), common.begin(), common.end());
+        if (std::find(more.begin(), more.end(), "--charts") == more.end())
+            args.insert(args.end(), {"--charts", (dir.path() / "feeds").string()});
         args.insert(args.end(), more.begin(), more.end());
         return runChild(CHARTLOOM_BIN, args,
                         ChildOptions{{{"http_proxy", ""}, {"no_proxy", ""}, {"NO_PROXY", ""}},
@@ -114,6 +116,16 @@ TEST_F(MatchCli, WrittenPlaylistsLabelTracksWithTheirTaggedTitles) {
     std::string written = ScratchDir::read(lists / "#ArtistCharts.m3u8");
     EXPECT_THAT(written, HasSubstr("#EXTINF:-1,Oasis - Stand by Me - Remastered 2016\n"));
     EXPECT_THAT(written, HasSubstr("#EXTINF:-1,Oasis - Don't Go Away\n"));
+}
+
+TEST_F(MatchCli, AServiceRunElsewhereMustServeLooseChartsToo) {
+    // Nothing listens on port 1: the run fails, having said what the service needs.
+    ChildResult r = chartloom("run", "Oasis", "loose", {"--charts", "http://127.0.0.1:1/"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("--match loose: the chart service (http://127.0.0.1:1/) must run "
+                                 "with --match loose too"));
+    EXPECT_THAT(chartloom("run", "Oasis", "exact", {"--charts", "http://127.0.0.1:1/"}).err,
+                ::testing::Not(HasSubstr("--match loose")));
 }
 
 TEST_F(MatchCli, SelectionCountsCreditedArtistsButNotDuos) {
