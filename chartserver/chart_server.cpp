@@ -8,6 +8,7 @@
 #include "chartserver/feed_request.h"
 #include "chartserver/folder_source.h"
 #include "chartserver/http_service.h"
+#include "chartserver/loose_feeds.h"
 #include "chartserver/remote_source.h"
 #include "chartserver/source_chain.h"
 #include "chartserver/upstream_queue.h"
@@ -92,6 +93,7 @@ struct ChartServer::State {
     ChartServerOptions options;
     std::unique_ptr<SourceChain> chain;
     std::unique_ptr<UpstreamQueue<BridgeAnswer>> upstream;
+    std::optional<LooseFeeds> loose;
     std::unique_ptr<HttpService> http;  // last: stopped and destroyed first
 
     // The sources, in order; bridges with one cache file share one cache.
@@ -144,7 +146,9 @@ struct ChartServer::State {
                                                                      kUpstreamWaiting);
     }
 
-    Answer answerOf(FeedKind feed, const std::string& artist, BridgeAnswer a) const {
+    Answer answerOf(FeedKind feed, const std::string& artist, BridgeAnswer a) {
+        if (loose && a.status == 200)
+            a.body = loose->served(feed, a.body);
         std::optional<ChartEvent> event;
         if (options.observe)
             event = eventOf(feed, artist, a);
@@ -167,6 +171,8 @@ struct ChartServer::State {
             return finish(std::move(a));
         }
         FeedKind kind = feed->file == "similar.xml" ? FeedKind::Similar : FeedKind::TopTracks;
+        if (loose)
+            feed = loose->sourceRequest(kind, *feed);
         if (std::optional<BridgeAnswer> now = chain->answerAtOnce(kind, *feed))
             return finish(answerOf(kind, feed->artist, std::move(*now)));
         auto deadline = std::chrono::steady_clock::now() + kPatience;
@@ -222,6 +228,8 @@ ChartServer::ChartServer(ChartServerOptions options) : state_(std::make_unique<S
     State& s = *state_;
     s.options = std::move(options);
     s.makeChain();
+    if (s.options.match == MatchMode::loose)
+        s.loose.emplace();
     auto refusals = [&s](int status) {
         if (s.options.requestLog)
             s.options.requestLog("- - " + std::to_string(status) + " - 0ms (malformed request)");

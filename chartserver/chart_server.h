@@ -28,6 +28,7 @@
 #include "chartserver/http_service.h"
 #include "chartserver/lastfm_bridge.h"
 #include "chartserver/listenbrainz_bridge.h"
+#include "toolbase/loose_match.h"
 
 namespace chartloom::chartserver {
 
@@ -72,6 +73,8 @@ struct ChartServerOptions {
     std::vector<SourceOptions> sources;
     // Told of each feed request answered, from the serving threads; none when empty.
     std::function<void(const ChartEvent&)> observe;
+    // loose: charts are served with loose names, whichever source answered (see LooseFeeds).
+    MatchMode match = MatchMode::exact;
 };
 
 class ChartServer {

@@ -122,4 +122,21 @@ std::vector<std::string> feedFolderNames(const FeedRequest& request) {
     return names;
 }
 
+std::string segmentFor(std::string_view artist) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : artist) {
+        auto byte = static_cast<unsigned char>(c);
+        bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                     (byte >= '0' && byte <= '9') || byte == '_' || byte == '-';
+        if (c == '/' || c == '&')
+            out += c == '/' ? "%252F" : "%2526";
+        else if (plain)
+            out += c;
+        else
+            out.append({'%', hex[byte >> 4], hex[byte & 0x0F]});
+    }
+    return out;
+}
+
 }  // namespace chartloom::chartserver

@@ -26,6 +26,9 @@ std::optional<FeedRequest> parseFeedTarget(std::string_view target);
 // "%2F" or "%26" is read as "/" or "&": the encoding cannot tell them apart.
 std::string artistFromSegment(std::string_view segment);
 
+// The segment the plug-in sends for `artist`: artistFromSegment's inverse.
+std::string segmentFor(std::string_view artist);
+
 // The folder names under which a feeds folder may hold `request`'s feeds, in order of
 // preference: the segment as sent, then the plain artist name. Each one is a single path
 // component that cannot leave its folder: not empty, ".", "..", no "/" or NUL, at most 255

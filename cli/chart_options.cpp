@@ -52,6 +52,18 @@ void takeCacheAndRetries(Options& options, const LastfmSettings& s) {
 
 }  // namespace
 
+void addMatchOption(CLI::App* command, bool& loose) {
+    command
+        ->add_option_function<std::string>(
+            "--match",
+            [&loose](const std::string& name) { loose = matchModeNamed(name) == MatchMode::loose; },
+            "How chart titles and artist names meet the library's tags in menu, run, follow, "
+            "serve and missing: exact, or loose (case, accents, punctuation, version words such "
+            "as \"Remastered\" and credits such as \"feat. X\" set aside)")
+        ->check(CLI::IsMember({"exact", "loose"}))
+        ->default_str("exact");
+}
+
 void addLastfmOptions(CLI::App* command, LastfmSettings& s) {
     command->add_option("--lastfm-url", s.url, "Root of the Last.fm 2.0 API")
         ->type_name("URL")

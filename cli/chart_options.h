@@ -8,6 +8,7 @@
 
 #include "chartserver/lastfm_bridge.h"
 #include "chartserver/listenbrainz_bridge.h"
+#include "toolbase/loose_match.h"
 
 namespace CLI {
 class App;
@@ -32,7 +33,12 @@ struct LastfmSettings {
     // them.
     std::chrono::milliseconds firstRetry{1000}, secondRetry{2000}, budget{19000};
     std::chrono::milliseconds attemptLimit{5000};
+    // How a chart service run in this process names tracks and artists (--match).
+    MatchMode match = MatchMode::exact;
 };
+
+// --match exact|loose: `loose` set for loose.
+void addMatchOption(CLI::App* command, bool& loose);
 
 // --lastfm-url, --cache, --max-age, --rate, --offline, --listenbrainz-url, --labs-url,
 // --musicbrainz-url, --similar-algorithm (the key and the token are shared options).

@@ -65,6 +65,7 @@ ChartSource::ChartSource(const std::optional<std::string>& charts, const LastfmS
     // The plug-in's requests come one at a time.
     options.limits.threads = 1;
     options.upstreamWorkers = 2;
+    options.match = settings.match;
     try {
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (std::find(items.begin(), items.begin() + static_cast<long>(i), items[i]) !=
@@ -99,6 +100,15 @@ void ChartSource::routeTo(const std::string& proxy) {
     ::setenv("http_proxy", proxy.c_str(), 1);
     ::unsetenv("no_proxy");
     ::unsetenv("NO_PROXY");
+}
+
+std::string looseServiceNotice(const ChartSource& charts, MatchMode match) {
+    if (match != MatchMode::loose || charts.servesHere())
+        return "";
+    std::string where = charts.address().empty() ? "http://127.0.0.1:7380/" : charts.address();
+    return "--match loose: the chart service (" + where +
+           ") must run with --match loose too (chartloom serve --match loose); or use --charts "
+           "lastfm, listenbrainz or a feeds folder, which run inside this command";
 }
 
 }  // namespace chartloom::cli

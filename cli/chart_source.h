@@ -29,6 +29,8 @@ public:
     const std::string& address() const { return address_; }
     // What the sources saw, when they answer inside this process; null otherwise.
     const ChartCauses* causes() const { return server_ ? causes_.get() : nullptr; }
+    // Whether the chart service runs inside this process.
+    bool servesHere() const { return server_ != nullptr; }
 
 private:
     void routeTo(const std::string& proxy);
@@ -42,5 +44,9 @@ private:
     std::vector<SavedVariable> saved_;
     std::string address_;
 };
+
+// Under loose matching with a chart service run elsewhere, what the user must see to: that
+// service serves loose charts only when it runs with --match loose. Empty otherwise.
+std::string looseServiceNotice(const ChartSource& charts, MatchMode match);
 
 }  // namespace chartloom::cli

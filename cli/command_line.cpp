@@ -12,8 +12,8 @@ namespace chartloom::cli {
 namespace {
 
 const char* const kSharedFooter =
-    "Also: --library, --playlists, --charts, --api-key and --listenbrainz-token (see chartloom\n"
-    "--help), which config.toml may set for every command.";
+    "Also: --library, --playlists, --charts, --match, --api-key and --listenbrainz-token (see\n"
+    "chartloom --help), which config.toml may set for every command.";
 
 // The options of `menu` and `run`; answers --mpd, which is read after parsing (a bare --mpd
 // has no value to store).
@@ -184,6 +184,8 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
                    "ps)")
         ->type_name("TOKEN");
 
+    addMatchOption(&app, shared.looseMatch);
+
     ServeOptions& serveOptions = line.serve;
     CLI::App* serve = app.add_subcommand(
         "serve",
@@ -264,15 +266,26 @@ CommandTable defineCommandLine(CLI::App& app, CommandLine& line) {
             ->type_name("ADDRESS")
             ->expected(0, 1);
 
-    return {serve,      menu,      run,     scan,   demo,      follow,      undo,
-            configShow, playlists, menuMpd, runMpd, followMpd, playlistsMpd};
+    CLI::App* missing = app.add_subcommand(
+        "missing",
+        "List the selection's artist's chart: the tracks the library has, and those it lacks "
+        "with the nearest title it has");
+    missing->fallthrough()->footer(kSharedFooter);
+    missing->add_option("--select", session.select, "all, artist=NAME or path=PATH (repeatable)")
+        ->type_size(1)
+        ->allow_extra_args(false);
+    missing->add_flag("--json", session.json, "Print one JSON document");
+    addLastfmOptions(missing, session.lastfm);
+
+    return {serve,      menu,      run,     scan,    demo,   follow,    undo,
+            configShow, playlists, missing, menuMpd, runMpd, followMpd, playlistsMpd};
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
     CLI::App app;
-    auto [serve, menu, run, scan, demo, follow, undo, configShow, playlists, menuMpd, runMpd,
-          followMpd, playlistsMpd] = defineCommandLine(app, line);
+    auto [serve, menu, run, scan, demo, follow, undo, configShow, playlists, missing, menuMpd,
+          runMpd, followMpd, playlistsMpd] = defineCommandLine(app, line);
     const std::string& configFile = line.configPath;
     SharedOptions& shared = line.shared;
     SessionOptions& session = line.session;
@@ -348,6 +361,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     session.library = shared.library.value_or("");
     session.playlists = shared.playlists;
     session.charts = shared.charts;
+    session.match = session.lastfm.match = serveOptions.live.match =
+        shared.looseMatch ? MatchMode::loose : MatchMode::exact;
     session.lastfm.apiKey = serveOptions.live.apiKey = shared.apiKey;
     session.lastfm.listenbrainzToken = serveOptions.live.listenbrainzToken =
         shared.listenbrainzToken;
@@ -365,19 +380,21 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         session.library.clear();
         session.playlists.reset();
     }
-    if ((running == menu || running == run) && !session.mpd && !shared.library) {
+    if ((running == menu || running == run || running == missing) && !session.mpd &&
+        !shared.library) {
         throw UsageError(
             "--library is required: a music folder, a library index or a library JSON file (or "
             "set library in " +
             (configFile.empty() ? std::string("config.toml") : configFile) +
             "), or --mpd for a running MPD");
     }
-    line.command = running == serve  ? Command::serve
-                   : running == menu ? Command::menu
-                   : running == run  ? Command::run
-                   : running == scan ? Command::scan
-                   : running == undo ? Command::undo
-                                     : Command::demo;
+    line.command = running == serve     ? Command::serve
+                   : running == menu    ? Command::menu
+                   : running == run     ? Command::run
+                   : running == scan    ? Command::scan
+                   : running == undo    ? Command::undo
+                   : running == missing ? Command::missing
+                                        : Command::demo;
     return line;
 }
 
@@ -405,6 +422,8 @@ int runCommandLine(const CommandLine& line) {
             return followCommand(line.follow, line.shared);
         case Command::playlists:
             return playlistsCommand(line.session);
+        case Command::missing:
+            return missingCommand(line.session);
     }
     return 2;
 }

@@ -19,7 +19,20 @@ class Option;
 
 namespace chartloom::cli {
 
-enum class Command { help, version, serve, menu, run, scan, demo, config, undo, follow, playlists };
+enum class Command {
+    help,
+    version,
+    serve,
+    menu,
+    run,
+    scan,
+    demo,
+    config,
+    undo,
+    follow,
+    playlists,
+    missing
+};
 
 struct CommandLine {
     Command command = Command::help;
@@ -31,7 +44,7 @@ struct CommandLine {
     bool configGiven = false;
     SharedOptions shared;  // command line over configuration file
 
-    SessionOptions session;  // menu and run
+    SessionOptions session;  // menu, run and missing
     std::string item;        // run
     ServeOptions serve;
     std::string scanFolder;
@@ -43,7 +56,7 @@ struct CommandLine {
 
 // The commands and the options of each, as the table defines them.
 struct CommandTable {
-    CLI::App *serve, *menu, *run, *scan, *demo, *follow, *undo, *config, *playlists;
+    CLI::App *serve, *menu, *run, *scan, *demo, *follow, *undo, *config, *playlists, *missing;
     CLI::Option *menuMpd, *runMpd, *followMpd, *playlistsMpd;
 };
 

@@ -19,5 +19,8 @@ int demoCommand(const std::string& data);
 int undoCommand(bool listOnly);
 // The names of the playlists in the folder or MPD of `options`, one a line.
 int playlistsCommand(const SessionOptions& options);
+// Which entries of the selection's artist's chart the library holds, and the nearest title of
+// those it lacks: 0 the chart was read, 1 it was not (the plug-in's message), 2 bad usage.
+int missingCommand(const SessionOptions& options);
 
 }  // namespace chartloom::cli

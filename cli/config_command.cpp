@@ -67,6 +67,7 @@ int configCommand(const CommandLine& line) {
     showSecret("api-key", o.apiKey, "LASTFM_API_KEY", "charts from Last.fm need one");
     showSecret("listenbrainz-token", o.listenbrainzToken, "LISTENBRAINZ_TOKEN",
                "charts from ListenBrainz need one");
+    std::cout << "match = \"" << (o.looseMatch ? "loose" : "exact") << "\"\n";
     // A command's own section applies when that command runs, under its options.
     std::string section;
     for (const ConfigValue& v : file.values) {

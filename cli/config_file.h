@@ -25,6 +25,7 @@ struct SharedOptions {
     std::optional<std::string> charts;
     std::optional<std::string> apiKey;
     std::optional<std::string> listenbrainzToken;
+    bool looseMatch = false;  // --match loose
 };
 
 // One key of the file, its value turned into option text ("~" and "$HOME" expanded at the

@@ -67,8 +67,8 @@ CLI::Option* addFollowCommand(CLI::App& app, FollowOptions& o) {
     CLI::App* command = app.add_subcommand(
         "follow", "Keep MPD's queue going with songs like the one playing, without repeats");
     command->fallthrough()->footer(
-        "Also: --charts, --api-key and --listenbrainz-token (see chartloom --help), which\n"
-        "config.toml may set.");
+        "Also: --charts, --match, --api-key and --listenbrainz-token (see chartloom --help),\n"
+        "which config.toml may set.");
     // Read after parsing: a bare --mpd has no value to store.
     CLI::Option* mpd = command
                            ->add_option("--mpd",
@@ -124,10 +124,14 @@ int followCommand(const FollowOptions& options, const SharedOptions& shared) {
         settings.once = options.once;
         settings.dryRun = options.dryRun;
         settings.lastRequestFailure = takeRequestFailure;
+        settings.looseTags = shared.looseMatch;
         LastfmSettings lastfm = options.lastfm;
         lastfm.apiKey = shared.apiKey;
         lastfm.listenbrainzToken = shared.listenbrainzToken;
+        lastfm.match = shared.looseMatch ? MatchMode::loose : MatchMode::exact;
         ChartSource charts(shared.charts, lastfm);  // its threads start with signals blocked
+        if (std::string notice = looseServiceNotice(charts, lastfm.match); !notice.empty())
+            std::fprintf(stderr, "chartloom: %s\n", notice.c_str());
         player::Host host;
         host.loadPlugin(pluginFile());
         std::unique_ptr<mpd::FollowReport> output =

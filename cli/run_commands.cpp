@@ -264,6 +264,8 @@ int runCommand(const std::string& item, const SessionOptions& options) {
     InternetSetDiagnostics(noteDiagnostic);
     return guarded([&] {
         ChartSource charts(options.charts, options.lastfm);  // its threads start masked too
+        if (std::string notice = looseServiceNotice(charts, options.match); !notice.empty())
+            std::fprintf(stderr, "chartloom: %s\n", notice.c_str());
         {
             std::lock_guard lock(g_diagnostics.mutex);
             g_diagnostics.proxy = chartserver::UpstreamProxy::fromEnvironment();

@@ -31,18 +31,6 @@ Selector parseSelector(const std::string& text) {
 
 namespace {
 
-bool hasArtist(const player::Track& track, const std::string& artist) {
-    for (const player::MetaField& field : track.meta()) {
-        if (std::string_view(field.name) != "artist")
-            continue;
-        for (const char* v : field.list()) {
-            if (stricmp_utf8(v, artist.c_str()) == 0)
-                return true;
-        }
-    }
-    return false;
-}
-
 // Whether the library path `path` is `wanted` or lies under it (a folder).
 bool pathMatches(std::string_view path, const std::filesystem::path& root, std::string wanted) {
     while (wanted.size() > 1 && wanted.back() == '/')
@@ -121,6 +109,18 @@ std::vector<size_t> select(const std::vector<player::Track*>& candidates,
         }
     }
     return picked;
+}
+
+bool hasArtist(const player::Track& track, const std::string& artist) {
+    for (const player::MetaField& field : track.meta()) {
+        if (std::string_view(field.name) != "artist")
+            continue;
+        for (const char* v : field.list()) {
+            if (stricmp_utf8(v, artist.c_str()) == 0)
+                return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace chartloom::cli

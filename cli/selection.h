@@ -27,6 +27,10 @@ std::vector<size_t> select(const std::vector<player::Track*>& candidates,
                            const std::vector<Selector>& rules,
                            const std::filesystem::path& root = {});
 
+// Whether one of the track's artist values is `artist`, letter case aside, as the plug-in
+// tells an artist's tracks.
+bool hasArtist(const player::Track& track, const std::string& artist);
+
 // "3 tracks selected: Blur 2, Oasis 1" (at most three artists named, most first).
 std::string selectionSummary(const std::vector<player::Track*>& selection);
 

@@ -52,6 +52,7 @@ int serveCommand(const ServeOptions& options) {
             config.listenbrainz = resolveListenBrainz(options.live);
         config.bind = options.bind;
         config.port = options.port;
+        config.match = options.live.match;
         config.requestLog = writeLine;
         config.report = writeLine;
         server.emplace(std::move(config));

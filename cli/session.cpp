@@ -11,6 +11,7 @@
 #include "cli/usage_error.h"
 #include "host/shared_functions.h"
 #include "library/library_loader.h"
+#include "library/loose_tags.h"
 #include "mpd/mpd_library.h"
 #include "toolbase/path_text.h"
 #include "toolbase/store_error.h"
@@ -80,9 +81,12 @@ void Session::loadFolders(Access access) {
     {
         ScanDisplay display(stderr);
         host_.reserveTracks(expectedTracks(options.library));
-        LoadReport report = loadLibrary(
-            options.library, [&](const player::TrackRecord& r) { host_.addTrack(r); },
-            display.observer());
+        LoadReport report = loadWithTags(
+            options.match == MatchMode::loose,
+            [&](const player::TrackRecord& r) { host_.addTrack(r); },
+            [&](const TrackSink& sink) {
+                return loadLibrary(options.library, sink, display.observer());
+            });
         display.finish();
         // A music folder's index says what changed since the last command, if anything did.
         if (report.refreshed && report.counts.changed())
@@ -123,8 +127,13 @@ void Session::loadMpd() {
     MpdConnection mpd(*mpdAddress_);
     host_.reserveTracks(mpdSongCount(mpd));
     std::vector<std::string> notes;
-    loadMpdLibrary(
-        mpd, [&](const player::TrackRecord& r) { host_.addTrack(r); }, notes);
+    loadWithTags(
+        options_.match == MatchMode::loose,
+        [&](const player::TrackRecord& r) { host_.addTrack(r); },
+        [&](const TrackSink& sink) {
+            loadMpdLibrary(mpd, sink, notes);
+            return 0;
+        });
     for (const auto& note : notes)
         std::fprintf(stderr, "chartloom: %s\n", note.c_str());
     mpdLoaded_ = readMpdPlaylists(mpd);

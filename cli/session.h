@@ -15,6 +15,7 @@
 #include "player/host.h"
 #include "playlists/playlist_files.h"
 #include "playlists/playlist_store_lock.h"
+#include "toolbase/loose_match.h"
 
 namespace chartloom::cli {
 
@@ -35,6 +36,9 @@ struct SessionOptions {
     // `run` only: where the plug-in's chart requests go (see ChartSource).
     std::optional<std::string> charts;
     LastfmSettings lastfm;
+    // loose: the library shows the plug-in loose tags, and a chart source run here serves
+    // loose charts.
+    MatchMode match = MatchMode::exact;
 };
 
 // What writing a run back would do.

@@ -4,9 +4,8 @@
 #include <cctype>
 
 namespace chartloom::cli {
-namespace {
 
-size_t editDistance(const std::string& a, const std::string& b) {
+size_t editDistance(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
     std::vector<size_t> row(b.size() + 1);
     for (size_t j = 0; j <= b.size(); ++j)
@@ -23,8 +22,6 @@ size_t editDistance(const std::string& a, const std::string& b) {
     }
     return row[b.size()];
 }
-
-}  // namespace
 
 std::optional<std::string> nearest(const std::string& word,
                                    const std::vector<std::string>& candidates) {

@@ -29,6 +29,7 @@ bool readAudioTags(const std::filesystem::path& file, player::TrackRecord& out) 
     take("ARTIST", "artist");
     take("TITLE", "title");
     take("PLAY_COUNTER", "PLAY_COUNTER");
+    take("ALBUMARTIST", "album artist");  // tells an album's copy from a compilation's
     out.addInfo("bitrate", std::to_string(audio->bitrate()));
     out.addInfo("length", std::to_string(audio->lengthInSeconds()));
     out.sortFields();

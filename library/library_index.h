@@ -26,7 +26,7 @@ bool looksLikeIndex(const std::filesystem::path& file);
 
 class LibraryIndex {
 public:
-    static constexpr int format_version = 1;
+    static constexpr int format_version = 2;  // 2: with album artists
 
     // Raises IndexError when the file is not an index of this version, or cannot be opened.
     static LibraryIndex openForReading(const std::filesystem::path& file);

@@ -108,7 +108,8 @@ void FollowLoop::startReload() {
         reloadAgain_ = true;
         return;
     }
-    reader_ = std::make_unique<LibraryReader>(host_.newLibrary(), settings_.address, wake_);
+    reader_ = std::make_unique<LibraryReader>(host_.newLibrary(), settings_.address, wake_,
+                                              settings_.looseTags);
 }
 
 bool FollowLoop::swapInLibrary() {

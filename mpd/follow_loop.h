@@ -37,6 +37,7 @@ struct FollowSettings {
     bool dryRun = false;      // no add, no history written
     // The Internet layer's words on the last failed chart request, if any.
     std::function<std::string()> lastRequestFailure;
+    bool looseTags = false;  // the library shows the plug-in loose tags (library/loose_tags.h)
 };
 
 enum class SkipReason { queued, recent, spacing };

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "library/loose_tags.h"
 #include "mpd/mpd_library.h"
 
 namespace chartloom::mpd {
@@ -12,10 +13,10 @@ struct Stopped {};
 }  // namespace
 
 LibraryReader::LibraryReader(player::Host::LibraryBuild library, const MpdAddress& address,
-                             WakeEvent& ready)
+                             WakeEvent& ready, bool looseTags)
     : ready_(ready) {
-    thread_ = std::thread([this, library = std::move(library), address]() mutable {
-        read(std::move(library), address);
+    thread_ = std::thread([this, library = std::move(library), address, looseTags]() mutable {
+        read(std::move(library), address, looseTags);
     });
 }
 
@@ -24,20 +25,23 @@ LibraryReader::~LibraryReader() {
     thread_.join();
 }
 
-void LibraryReader::read(player::Host::LibraryBuild library, MpdAddress address) {
+void LibraryReader::read(player::Host::LibraryBuild library, MpdAddress address, bool looseTags) {
     Result result;
     try {
         MpdConnection mpd(address);
         result.databaseTime = mpdDatabaseTime(mpd);
         library.reserveTracks(mpdSongCount(mpd));
-        loadMpdLibrary(
-            mpd,
+        library::loadWithTags(
+            looseTags,
             [&](const player::TrackRecord& record) {
                 if (stop_.load())
                     throw Stopped();
                 library.addTrack(record);
             },
-            result.notes);
+            [&](const library::TrackSink& sink) {
+                loadMpdLibrary(mpd, sink, result.notes);
+                return 0;
+            });
         result.library.emplace(std::move(library));
     } catch (const Stopped&) {
         result.error = "stopped";

@@ -26,8 +26,9 @@ public:
     };
 
     // Starts filling `library` (from Host::newLibrary) on a connection of its own; pokes
-    // `ready` when done.
-    LibraryReader(player::Host::LibraryBuild library, const MpdAddress& address, WakeEvent& ready);
+    // `ready` when done. With `looseTags`, the tracks get loose tags (library/loose_tags.h).
+    LibraryReader(player::Host::LibraryBuild library, const MpdAddress& address, WakeEvent& ready,
+                  bool looseTags = false);
     LibraryReader(const LibraryReader&) = delete;
     LibraryReader& operator=(const LibraryReader&) = delete;
     // Asks the read to stop and waits for its thread.
@@ -38,7 +39,7 @@ public:
     Result take();
 
 private:
-    void read(player::Host::LibraryBuild library, MpdAddress address);
+    void read(player::Host::LibraryBuild library, MpdAddress address, bool looseTags);
 
     WakeEvent& ready_;
     std::atomic<bool> stop_{false};

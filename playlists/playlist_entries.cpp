@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "toolbase/loose_match.h"
+
 namespace chartloom::playlists {
 namespace fs = std::filesystem;
 
@@ -99,7 +101,7 @@ std::string PlaylistEntries::entryFor(const player::Track& track) const {
 }
 
 std::string PlaylistEntries::extinf(const player::Track& track) {
-    std::string seconds = "-1", artist, title;
+    std::string seconds = "-1", artist, title, tagged;
     for (const auto& field : track.info()) {
         if (std::string_view(field.name) == "length" && *field.value)
             seconds = field.value;
@@ -110,7 +112,11 @@ std::string PlaylistEntries::extinf(const player::Track& track) {
             artist = field.values[0];
         if (name == "title" && field.count)
             title = field.values[0];
+        if (name == kTaggedTitleField && field.count)
+            tagged = field.values[0];  // under loose matching, "title" is its loose form
     }
+    if (!tagged.empty())
+        title = tagged;
     std::string label = artist.empty() || title.empty() ? artist + title : artist + " - " + title;
     if (label.empty())
         label = fs::path(track.pathView()).stem().string();

@@ -636,6 +636,7 @@ TEST_F(Cli, ScanReadsTagsAndBitRate) {
         props["ARTIST"].append(TagLib::String("Damon Albarn"));
         props.insert("TITLE", TagLib::StringList(TagLib::String("Song 2")));
         props.insert("PLAY_COUNTER", TagLib::StringList(TagLib::String("7")));
+        props.insert("ALBUMARTIST", TagLib::StringList(TagLib::String("Various Artists")));
         f.file()->setProperties(props);
         ASSERT_TRUE(f.save());
     }
@@ -648,6 +649,7 @@ TEST_F(Cli, ScanReadsTagsAndBitRate) {
     EXPECT_EQ(a["meta"]["artist"], (std::vector<std::string>{"Blur", "Damon Albarn"}));
     EXPECT_EQ(a["meta"]["title"], (std::vector<std::string>{"Song 2"}));
     EXPECT_EQ(a["meta"]["PLAY_COUNTER"], (std::vector<std::string>{"7"}));
+    EXPECT_EQ(a["meta"]["album artist"], (std::vector<std::string>{"Various Artists"}));
     EXPECT_EQ(a["info"]["bitrate"], "128");
     EXPECT_EQ(doc["tracks"][1]["path"], "Blur/b.wav");
     EXPECT_EQ(doc["tracks"][2]["unreadable"], true);

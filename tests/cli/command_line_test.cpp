@@ -39,7 +39,7 @@ protected:
 
 TEST_F(CommandLineTest, OptionsComeFromTheCommandLineOverTheFile) {
     writeConfig(
-        "library = \"~/Music\"\ncharts = \"lastfm\"\napi-key = \"k\"\n"
+        "library = \"~/Music\"\ncharts = \"lastfm\"\napi-key = \"k\"\nmatch = \"loose\"\n"
         "[run]\nabsolute-paths = true\nselect = [\"artist=Blur\", \"all\"]\nmax-age = 2\n"
         "[menu]\njson = true\n"
         "[serve]\nport = 7390\nlastfm = true\n");
@@ -59,9 +59,13 @@ TEST_F(CommandLineTest, OptionsComeFromTheCommandLineOverTheFile) {
              EXPECT_FALSE(l.session.json);  // [menu] is not run's
              EXPECT_EQ(l.session.select, (std::vector<std::string>{"artist=Blur", "all"}));
              EXPECT_EQ(l.session.lastfm.maxAgeDays, 2);
+             EXPECT_EQ(l.session.match, MatchMode::loose);
+             EXPECT_EQ(l.session.lastfm.match, MatchMode::loose);  // for the charts run serves
          }},
-        {{"run", "x", "--library", "/elsewhere", "--select", "pos=1", "--max-age", "0"},
+        {{"run", "x", "--library", "/elsewhere", "--select", "pos=1", "--max-age", "0", "--match",
+          "exact"},
          [](const CommandLine& l) {
+             EXPECT_EQ(l.session.match, MatchMode::exact);
              EXPECT_EQ(l.session.library, "/elsewhere");
              EXPECT_EQ(l.session.select, std::vector<std::string>{"pos=1"});
              EXPECT_EQ(l.session.lastfm.maxAgeDays, 0);
@@ -72,6 +76,7 @@ TEST_F(CommandLineTest, OptionsComeFromTheCommandLineOverTheFile) {
              EXPECT_EQ(l.serve.port, 7390);
              EXPECT_TRUE(l.serve.lastfm);
              EXPECT_EQ(l.serve.live.apiKey, "k");
+             EXPECT_EQ(l.serve.live.match, MatchMode::loose);
          }},
         {{"run", "x", "--mpd"},
          [](const CommandLine& l) {
@@ -129,6 +134,9 @@ TEST_F(CommandLineTest, RefusalsSayExactlyWhatIsWrong) {
          {"run", "x", "--mpd", "--library", "l"},
          "--mpd and --library exclude each other: MPD's database is the library and its stored "
          "playlists and queue are the playlists"},
+        {"",
+         {"missing", "--library", "l", "--match", "fuzzy"},
+         "--match: fuzzy not in {exact,loose} (see chartloom missing --help)"},
         {"library = \"l\"\nlibary = \"x\"\n",
          {"menu"},
          config() +
