@@ -1,6 +1,7 @@
 // Serve's reading of what a client asks for: bytes as a request target, and as an artist name
-// encoded the plug-in's way (the HTTP head itself is libmicrohttpd's to read). Checks that a decoded target never names a folder
-// that could leave the feeds folder, and that every name the plug-in can send comes back.
+// encoded the plug-in's way (the HTTP head itself is libmicrohttpd's to read). Checks that a
+// decoded target never names a folder that could leave the feeds folder, and that every name the
+// plug-in can send comes back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
